@@ -1,0 +1,27 @@
+# Sourced by the scripts and the test runner: Wine settings for a throwaway 64-bit prefix, never ~/.wine.
+export WINEARCH=win64
+export WINEDEBUG=-all
+# No Mono or Gecko install offer.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# boot_prefix DIR: creates a booted prefix in DIR unless one is there, and stops its wineserver.
+boot_prefix() {
+  local dir=$1
+  [[ -f $dir/system.reg ]] && return 0
+  rm -rf "$dir"
+  mkdir -p "$(dirname "$dir")"
+  WINEPREFIX=$dir wineboot -i >/dev/null 2>&1
+  WINEPREFIX=$dir wineserver -w
+  [[ -f $dir/system.reg ]]
+}
+
+# fresh_prefix TEMPLATE DIR: DIR becomes a copy of the booted TEMPLATE.
+fresh_prefix() {
+  local template=$1 dir=$2
+  [[ -n $dir && $dir != / ]] || return 1
+  if [[ -d $dir ]]; then
+    WINEPREFIX=$dir wineserver -k 2>/dev/null
+    rm -rf "$dir"
+  fi
+  cp -a "$template" "$dir"
+}
