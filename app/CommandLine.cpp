@@ -1,0 +1,78 @@
+#include "app/CommandLine.h"
+
+#include <string_view>
+
+#include "app/ActionStage.h"
+#include "app/ExitCodes.h"
+#include "common/AsciiCase.h"
+#include "security/UserInfo.h"
+
+namespace {
+
+constexpr int kFewestArguments = 2;
+constexpr int kMostArguments = 3;
+
+constexpr std::wstring_view kHideSwitch = L"/hideoldaddremoves";
+constexpr std::wstring_view kUninstallSwitch = L"/uninstall";
+constexpr std::wstring_view kUpgradeCodeMarker = L"/u:";
+constexpr std::wstring_view kHelpSwitches[] = {L"-?", L"--?",   L"/?",     L"-h",   L"--h",
+                                                L"/h", L"-help", L"--help", L"/help"};
+
+bool IsHelpSwitch(std::wstring_view argument) {
+  for (std::wstring_view helpSwitch : kHelpSwitches) {
+    if (EqualsIgnoringAsciiCase(argument, helpSwitch)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+void CommandLine::Parse(int argumentCount, const wchar_t* const* arguments) {
+  argumentCount_ = argumentCount;
+  valid_ = true;
+  hideOld_ = false;
+  uninstall_ = false;
+  help_ = false;
+  if (argumentCount > 0) {
+    programPath_ = arguments[0];
+  }
+  if (argumentCount < kFewestArguments || argumentCount > kMostArguments) {
+    valid_ = false;
+    return;
+  }
+  for (int i = 1; i < argumentCount; ++i) {
+    const std::wstring_view argument = arguments[i];
+    if (EqualsIgnoringAsciiCase(argument, kHideSwitch)) {
+      hideOld_ = true;
+    } else if (argument.find(kUpgradeCodeMarker) != std::wstring_view::npos) {
+      upgradeCode_ = argument.substr(argument.rfind(L':') + 1);
+    } else if (IsHelpSwitch(argument)) {
+      help_ = true;
+      return;
+    } else if (EqualsIgnoringAsciiCase(argument, kUninstallSwitch)) {
+      uninstall_ = true;
+    } else {
+      valid_ = false;
+      return;
+    }
+  }
+}
+
+int CommandLine::Run(installer::Installer& installer) const {
+  if (!IsValid()) {
+    return kExitBadArguments;
+  }
+  if (help_) {
+    return kExitSuccess;
+  }
+  if (!UserInfo().CheckAdministrator()) {
+    return kExitAccessDenied;
+  }
+  if (upgradeCode_.empty()) {
+    return kExitSuccess;
+  }
+  RunActionStage(*this, installer);
+  return kExitSuccess;
+}

@@ -1,0 +1,47 @@
+#include "app/ConsoleWrite.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+void WriteUtf8(HANDLE handle, std::wstring_view text) {
+  const int length = static_cast<int>(text.size());
+  const int byteCount = WideCharToMultiByte(CP_UTF8, /*flags=*/0, text.data(), length, nullptr,
+                                            /*bufferSize=*/0, nullptr, nullptr);
+  if (byteCount <= 0) {
+    return;
+  }
+  std::string bytes(static_cast<std::size_t>(byteCount), '\0');
+  WideCharToMultiByte(CP_UTF8, /*flags=*/0, text.data(), length, bytes.data(), byteCount, nullptr,
+                      nullptr);
+  const char* next = bytes.data();
+  DWORD remaining = static_cast<DWORD>(byteCount);
+  while (remaining > 0) {
+    DWORD written = 0;
+    if (!WriteFile(handle, next, remaining, &written, /*overlapped=*/nullptr) || written == 0) {
+      return;
+    }
+    next += written;
+    remaining -= written;
+  }
+}
+
+}  // namespace
+
+void WriteText(StandardStream stream, std::wstring_view text) {
+  const HANDLE handle =
+      GetStdHandle(stream == StandardStream::kOutput ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || text.empty()) {
+    return;
+  }
+  DWORD written = 0;
+  if (WriteConsoleW(handle, text.data(), static_cast<DWORD>(text.size()), &written,
+                    /*reserved=*/nullptr)) {
+    return;
+  }
+  // WriteConsoleW refuses a file or a pipe, which is what redirected output is: without this the
+  // text of `msitool /? > usage.txt` or of a deployment system's log capture would be lost.
+  WriteUtf8(handle, text);
+}
