@@ -1,0 +1,23 @@
+#pragma once
+
+// Values of the Windows Installer API that the tool passes or checks, without <msi.h>.
+namespace installer {
+
+constexpr unsigned kSuccess = 0;
+// ERROR_SUCCESS_REBOOT_INITIATED and ERROR_SUCCESS_REBOOT_REQUIRED: the work is done and a restart
+// is pending, which REBOOT=ReallySuppress leaves to the administrator.
+constexpr unsigned kSuccessRebootInitiated = 1641;
+constexpr unsigned kSuccessRebootRequired = 3010;
+
+constexpr int kUiLevelNone = 2;          // INSTALLUILEVEL_NONE
+constexpr int kInstallLevelMaximum = 65535;  // INSTALLLEVEL_MAXIMUM
+constexpr int kInstallStateAbsent = 2;   // INSTALLSTATE_ABSENT
+
+constexpr const wchar_t* kRemovalCommandLine = L"REMOVE=ALL REBOOT=ReallySuppress";
+
+constexpr bool IsSuccess(unsigned result) noexcept {
+  return result == kSuccess || result == kSuccessRebootRequired ||
+         result == kSuccessRebootInitiated;
+}
+
+}  // namespace installer
