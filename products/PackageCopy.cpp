@@ -43,9 +43,8 @@ std::wstring TemporaryFolder() {
 }
 
 bool CreatePrivateFolder(const std::wstring& folder) {
-  UniqueLocalMemory descriptor;
-  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(
-          kPrivateFolderSddl, SDDL_REVISION_1, descriptor.put(), /*descriptorSize=*/nullptr)) {
+  const UniqueLocalMemory descriptor = PrivateFolderSecurity();
+  if (!descriptor) {
     return false;
   }
   SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.get(), /*bInheritHandle=*/FALSE};
@@ -54,6 +53,13 @@ bool CreatePrivateFolder(const std::wstring& folder) {
 }
 
 }  // namespace
+
+UniqueLocalMemory PrivateFolderSecurity() {
+  UniqueLocalMemory descriptor;
+  ConvertStringSecurityDescriptorToSecurityDescriptorW(kPrivateFolderSddl, SDDL_REVISION_1,
+                                                       descriptor.put(), /*descriptorSize=*/nullptr);
+  return descriptor;
+}
 
 bool IsPlainFileName(std::wstring_view name) noexcept {
   return !name.empty() && name != L"." && name != L".." &&

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/UniqueHandle.h"
+
 // A copy of a product's cached package, for removing the product from it. It lives in a new
 // folder with an unguessable name inside the temporary folder, which only SYSTEM and the
 // Administrators may open: when the tool runs as SYSTEM that temporary folder is shared with every
@@ -32,3 +34,8 @@ class PackageCopy {
 // True for a name that can only mean a file directly inside a folder: not empty, not "." or "..",
 // and free of \, / and :.
 bool IsPlainFileName(std::wstring_view name) noexcept;
+
+// The security descriptor a private folder is created with: full control for SYSTEM and the
+// Administrators, inherited by the files in it, and nothing inherited from the parent. Empty when
+// the system cannot build it.
+UniqueLocalMemory PrivateFolderSecurity();

@@ -1,0 +1,77 @@
+#include "app/ConsoleText.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <iterator>
+#include <string>
+
+#include "app/ConsoleWrite.h"
+#include "support/CapturedStream.h"
+
+namespace {
+
+TEST(FormatToBuffer, FormatsWideStringsAndNumbers) {
+  wchar_t buffer[kTextBufferSize];
+  const int length = FormatToBuffer(buffer, L"v%d.%d %s|", 12, -1, L"x\u00e9");
+  EXPECT_EQ(std::wstring(buffer), L"v12.-1 x\u00e9|");
+  EXPECT_EQ(length, 10);
+}
+
+TEST(FormatToBuffer, CutsALongTextAndStillEndsItInsideTheBuffer) {
+  const std::wstring longText(3 * kTextBufferSize, L'a');
+  wchar_t buffer[kTextBufferSize];
+  std::fill(std::begin(buffer), std::end(buffer), L'#');
+  const int result = FormatToBuffer(buffer, L"%s", longText.c_str());
+  EXPECT_LT(result, 0);
+  EXPECT_EQ(std::wcslen(buffer), kTextBufferSize - 1);
+  EXPECT_EQ(buffer[kTextBufferSize - 1], L'\0');
+}
+
+TEST(FormatToBuffer, ZeroFillsWhatTheTextDoesNotUse) {
+  wchar_t buffer[kTextBufferSize];
+  std::fill(std::begin(buffer), std::end(buffer), L'#');
+  FormatToBuffer(buffer, L"ab");
+  EXPECT_EQ(buffer[2], L'\0');
+  EXPECT_EQ(buffer[kTextBufferSize / 2], L'\0');
+}
+
+TEST(ExecutableFileName, TakesTheTextAfterTheLastBackslash) {
+  EXPECT_STREQ(ExecutableFileName(L"C:\\Program Files\\Quorvin\\msitool.exe"), L"msitool.exe");
+  EXPECT_STREQ(ExecutableFileName(L"\\\\server\\share\\msitool.exe"), L"msitool.exe");
+  EXPECT_STREQ(ExecutableFileName(L"msitool.exe"), L"msitool.exe");
+  EXPECT_STREQ(ExecutableFileName(L"C:\\dir\\"), L"");
+  EXPECT_STREQ(ExecutableFileName(L""), L"");
+}
+
+TEST(WriteText, SendsUtf8ToARedirectedStream) {
+  const std::string bytes = CaptureStandardStream(
+      STD_OUTPUT_HANDLE, [] { WriteText(StandardStream::kOutput, L"caf\u00e9 \u20ac\n\U0001F4E6"); });
+  EXPECT_EQ(bytes, "caf\xc3\xa9 \xe2\x82\xac\n\xf0\x9f\x93\xa6");
+}
+
+TEST(WriteText, WritesTheErrorStreamSeparately) {
+  std::string output;
+  const std::string error = CaptureStandardStream(STD_ERROR_HANDLE, [&] {
+    output = CaptureStandardStream(STD_OUTPUT_HANDLE,
+                                   [] { WriteText(StandardStream::kError, L"oops\n"); });
+  });
+  EXPECT_EQ(error, "oops\n");
+  EXPECT_EQ(output, "");
+}
+
+TEST(PrintBanner, WritesTheBannerLine) {
+  const std::string bytes = CaptureStandardStream(STD_OUTPUT_HANDLE, [] { PrintBanner(); });
+  EXPECT_EQ(bytes, "\nQuorvin Msi Tool v12.0.111 (Release, win32-x86)\n");
+}
+
+TEST(PrintUsage, NamesThisExecutable) {
+  const std::string bytes = CaptureStandardStream(STD_OUTPUT_HANDLE, [] { PrintUsage(); });
+  EXPECT_EQ(bytes.rfind("\nUsage: app_tests.exe [/?] [/hideoldaddremoves] [/u:UPGRADECODE]\n", 0),
+            0u)
+      << bytes;
+  EXPECT_EQ(bytes.back(), '\n');
+}
+
+}  // namespace

@@ -1,0 +1,113 @@
+#include "products/PackageCopy.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <set>
+#include <string>
+
+#include "common/UniqueHandle.h"
+#include "support/TemporaryFiles.h"
+
+namespace {
+
+std::wstring SidText(PSID sid) {
+  UniqueLocalMemory text;
+  if (!ConvertSidToStringSidW(sid, reinterpret_cast<LPWSTR*>(text.put()))) {
+    return L"?";
+  }
+  return static_cast<const wchar_t*>(text.get());
+}
+
+class PackageCopyTest : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(WriteFileBytes(source_, "package bytes")); }
+
+  ScratchFolder cache_;
+  const std::wstring source_ = cache_.path() + L"cached.msi";
+};
+
+TEST_F(PackageCopyTest, CopiesIntoANewFolderUnderThePackageName) {
+  PackageCopy copy;
+  ASSERT_TRUE(copy.Create(source_.c_str(), L"Product.msi"));
+  EXPECT_EQ(copy.path(), copy.folder() + L"\\Product.msi");
+  EXPECT_EQ(copy.folder().rfind(TemporaryFolder() + L"msitool-", 0), 0u);
+  EXPECT_EQ(ReadFileBytes(copy.path()), "package bytes");
+}
+
+TEST_F(PackageCopyTest, FolderNamesAreNewEveryTime) {
+  std::set<std::wstring> folders;
+  for (int i = 0; i < 20; ++i) {
+    PackageCopy copy;
+    ASSERT_TRUE(copy.Create(source_.c_str(), L"Product.msi"));
+    folders.insert(copy.folder());
+  }
+  EXPECT_EQ(folders.size(), 20u);
+}
+
+// Wine keeps no access list on files (it reads back SYSTEM and the user whatever was set), so
+// this checks the descriptor the folder is created with rather than the folder.
+TEST(PrivateFolderSecurity, GrantsOnlySystemAndAdministratorsAndInheritsNothing) {
+  const UniqueLocalMemory descriptor = PrivateFolderSecurity();
+  ASSERT_TRUE(descriptor);
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ASSERT_TRUE(GetSecurityDescriptorControl(descriptor.get(), &control, &revision));
+  EXPECT_NE(control & SE_DACL_PROTECTED, 0) << "inherited entries would let other users in";
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  PACL dacl = nullptr;
+  ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted));
+  ASSERT_TRUE(present);
+  ASSERT_NE(dacl, nullptr) << "a null access list would grant everyone";
+
+  std::set<std::wstring> trustees;
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+    ASSERT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+    EXPECT_EQ(ace->Header.AceFlags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+    EXPECT_EQ(ace->Mask, static_cast<DWORD>(FILE_ALL_ACCESS));
+    trustees.insert(SidText(&ace->SidStart));
+  }
+  EXPECT_EQ(trustees, (std::set<std::wstring>{L"S-1-5-18", L"S-1-5-32-544"}));
+}
+
+TEST_F(PackageCopyTest, CopyAndFolderGoWithTheObject) {
+  std::wstring path;
+  std::wstring folder;
+  {
+    PackageCopy copy;
+    ASSERT_TRUE(copy.Create(source_.c_str(), L"Product.msi"));
+    path = copy.path();
+    folder = copy.folder();
+    ASSERT_TRUE(FileExists(path));
+  }
+  EXPECT_FALSE(FileExists(path));
+  EXPECT_FALSE(FileExists(folder));
+  EXPECT_TRUE(FileExists(source_));
+}
+
+TEST_F(PackageCopyTest, FailedCopyLeavesNoFolder) {
+  const std::size_t before = FindEntries(TemporaryFolder(), L"msitool-*").size();
+  PackageCopy copy;
+  EXPECT_FALSE(copy.Create((cache_.path() + L"absent.msi").c_str(), L"Product.msi"));
+  EXPECT_TRUE(copy.path().empty());
+  EXPECT_EQ(FindEntries(TemporaryFolder(), L"msitool-*").size(), before);
+}
+
+TEST(IsPlainFileName, AcceptsOnlyANameWithinOneFolder) {
+  EXPECT_TRUE(IsPlainFileName(L"Product.msi"));
+  EXPECT_TRUE(IsPlainFileName(L"Quorvin Sample 1.0 (x86).msi"));
+  EXPECT_TRUE(IsPlainFileName(L"...msi"));
+  for (const wchar_t* name : {L"", L".", L"..", L"a\\b.msi", L"\\b.msi", L"a/b.msi",
+                              L"C:b.msi", L"b.msi:stream"}) {
+    EXPECT_FALSE(IsPlainFileName(name)) << testing::PrintToString(std::wstring(name));
+  }
+}
+
+}  // namespace

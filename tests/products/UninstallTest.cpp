@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "products/Product.h"
+#include "support/FakeInstaller.h"
+#include "support/TemporaryFiles.h"
+
+namespace {
+
+constexpr const wchar_t* kCode = L"{C0DE}";
+constexpr const wchar_t* kRemoval = L"REMOVE=ALL REBOOT=ReallySuppress";
+constexpr unsigned kInstallFailure = 1603;  // ERROR_INSTALL_FAILURE
+
+class Uninstall : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(WriteFileBytes(cache_.path() + L"1a2b3c.msi", "cached package"));
+    product_.productCode = kCode;
+    product_.version = L"1.0";
+    product_.localPackage = cache_.path() + L"1a2b3c.msi";
+    product_.packageName = L"Sample.msi";
+    foldersBefore_ = FindEntries(TemporaryFolder(), L"msitool-*").size();
+  }
+
+  bool RunUninstall() {
+    installer_.products = {product_};
+    Product product(installer_, kCode);
+    return product.Uninstall();
+  }
+
+  // Private copy folders the tool made and left behind; the test's own scratch folder excluded.
+  std::size_t LeftoverFolders() const {
+    return FindEntries(TemporaryFolder(), L"msitool-*").size() - foldersBefore_;
+  }
+
+  ScratchFolder cache_;
+  FakeProduct product_;
+  FakeInstaller installer_;
+  std::size_t foldersBefore_ = 0;
+};
+
+TEST_F(Uninstall, DirectRemovalNeedsNoCopy) {
+  EXPECT_TRUE(RunUninstall());
+  EXPECT_EQ(installer_.calls.back(),
+            std::wstring(L"ConfigureProductEx {C0DE} 65535 2 ") + kRemoval);
+  EXPECT_EQ(installer_.CallCount(L"InstallProduct"), 0);
+  EXPECT_EQ(installer_.CallCount(L"GetProductInfo {C0DE} LocalPackage"), 0);
+}
+
+TEST_F(Uninstall, RestartCodesCountAsRemovedEitherWay) {
+  for (unsigned restart : {3010u, 1641u}) {
+    product_.configureResult = restart;
+    installer_ = FakeInstaller();
+    EXPECT_TRUE(RunUninstall()) << restart;
+    EXPECT_EQ(installer_.CallCount(L"InstallProduct"), 0) << "no second removal of a removed product";
+
+    product_.configureResult = kInstallFailure;
+    product_.installResult = restart;
+    installer_ = FakeInstaller();
+    EXPECT_TRUE(RunUninstall()) << restart;
+    EXPECT_EQ(installer_.CallCount(L"InstallProduct"), 1);
+  }
+}
+
+TEST_F(Uninstall, RefusedRemovalRunsFromAPrivateCopyThatIsDeletedAfterwards) {
+  product_.configureResult = kInstallFailure;
+  EXPECT_TRUE(RunUninstall());
+  ASSERT_EQ(installer_.installCalls.size(), 1u);
+  const FakeInstaller::InstallCall& call = installer_.installCalls[0];
+  EXPECT_TRUE(call.packageExisted);
+  EXPECT_EQ(call.commandLine, kRemoval);
+  const std::wstring temporary = TemporaryFolder();
+  ASSERT_EQ(call.packagePath.compare(0, temporary.size() + 8, temporary + L"msitool-"), 0)
+      << testing::PrintToString(call.packagePath);
+  EXPECT_EQ(call.packagePath.substr(call.packagePath.size() - 11), L"\\Sample.msi");
+  EXPECT_FALSE(FileExists(call.packagePath));
+  EXPECT_EQ(LeftoverFolders(), 0u);
+  EXPECT_EQ(ReadFileBytes(*product_.localPackage), "cached package") << "the cache stays";
+}
+
+TEST_F(Uninstall, FailedRemovalFromTheCopyStillDeletesIt) {
+  product_.configureResult = kInstallFailure;
+  product_.installResult = kInstallFailure;
+  EXPECT_FALSE(RunUninstall());
+  ASSERT_EQ(installer_.installCalls.size(), 1u);
+  EXPECT_TRUE(installer_.installCalls[0].packageExisted);
+  EXPECT_FALSE(FileExists(installer_.installCalls[0].packagePath));
+  EXPECT_EQ(LeftoverFolders(), 0u);
+}
+
+TEST_F(Uninstall, MissingCachedPackageInformationFailsWithoutACopy) {
+  product_.configureResult = kInstallFailure;
+  const FakeProduct complete = product_;
+  product_.localPackage.reset();
+  EXPECT_FALSE(RunUninstall());
+  product_ = complete;
+  product_.packageName.reset();
+  installer_ = FakeInstaller();
+  EXPECT_FALSE(RunUninstall());
+  product_ = complete;
+  product_.localPackage = cache_.path() + L"gone.msi";
+  installer_ = FakeInstaller();
+  EXPECT_FALSE(RunUninstall());
+  EXPECT_EQ(installer_.CallCount(L"InstallProduct"), 0);
+  EXPECT_EQ(LeftoverFolders(), 0u);
+}
+
+TEST_F(Uninstall, PackageNameThatIsNoPlainFileNameIsRefused) {
+  product_.configureResult = kInstallFailure;
+  for (const wchar_t* name : {L"", L".", L"..", L"..\\evil.msi", L"sub\\x.msi", L"C:\\x.msi",
+                              L"a/b.msi", L"x:stream.msi"}) {
+    product_.packageName = name;
+    installer_ = FakeInstaller();
+    EXPECT_FALSE(RunUninstall()) << testing::PrintToString(std::wstring(name));
+    EXPECT_EQ(installer_.CallCount(L"InstallProduct"), 0);
+  }
+  EXPECT_EQ(LeftoverFolders(), 0u);
+}
+
+TEST_F(Uninstall, PathThatWouldNotFitIsRefusedBeforeAnythingIsCopied) {
+  product_.configureResult = kInstallFailure;
+  product_.packageName = std::wstring(240, L'p') + L".msi";
+  EXPECT_FALSE(RunUninstall());
+  EXPECT_EQ(installer_.CallCount(L"InstallProduct"), 0);
+  EXPECT_EQ(LeftoverFolders(), 0u);
+}
+
+TEST_F(Uninstall, TemporaryFolderLongerThanMaxPathIsRefused) {
+  product_.configureResult = kInstallFailure;
+  wchar_t saved[MAX_PATH + 1] = {};
+  const DWORD savedLength = GetEnvironmentVariableW(L"TMP", saved, MAX_PATH + 1);
+  const std::wstring tooLong = L"C:\\" + std::wstring(300, L't');
+  ASSERT_TRUE(SetEnvironmentVariableW(L"TMP", tooLong.c_str()));
+  const bool removed = RunUninstall();
+  SetEnvironmentVariableW(L"TMP", savedLength > 0 ? saved : nullptr);
+  EXPECT_FALSE(removed);
+  EXPECT_EQ(installer_.CallCount(L"InstallProduct"), 0);
+}
+
+TEST_F(Uninstall, FilePlantedUnderThePackageNameIsNeitherUsedNorTouched) {
+  const std::wstring planted = TemporaryFolder() + L"Sample.msi";
+  ASSERT_TRUE(WriteFileBytes(planted, "planted"));
+  product_.configureResult = kInstallFailure;
+  EXPECT_TRUE(RunUninstall());
+  ASSERT_EQ(installer_.installCalls.size(), 1u);
+  EXPECT_NE(installer_.installCalls[0].packagePath, planted);
+  EXPECT_EQ(ReadFileBytes(planted), "planted");
+  DeleteFileW(planted.c_str());
+}
+
+}  // namespace

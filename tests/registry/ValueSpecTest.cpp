@@ -1,0 +1,276 @@
+#include "registry/ValueSpec.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "registry/RootKeys.h"
+#include "registry/ValueSpecFormat.h"
+#include "support/ScratchKey.h"
+
+namespace {
+
+struct FormatCase {
+  const char* name;
+  std::wstring spec;
+  bool valid;
+  HKEY root;
+  std::wstring keyPath;
+  std::wstring valueName;
+  std::optional<std::wstring> data;
+};
+
+const FormatCase kFormatCases[] = {
+    {"KeyNameAndData", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\X\\\\Name|1", true, HKEY_LOCAL_MACHINE,
+     L"SOFTWARE\\X", L"Name", L"1"},
+    {"RootInLowerCase", L"hkey_local_machine\\SOFTWARE\\X\\\\Name|1", true, HKEY_LOCAL_MACHINE,
+     L"SOFTWARE\\X", L"Name", L"1"},
+    {"EveryRoot", L"HKEY_USERS\\.DEFAULT\\\\N", true, HKEY_USERS, L".DEFAULT", L"N", std::nullopt},
+    {"ClassesRoot", L"Hkey_Classes_Root\\.txt\\\\N|", true, HKEY_CLASSES_ROOT, L".txt", L"N", L""},
+    {"ValueUnderTheRoot", L"HKEY_CURRENT_USER\\\\Name|5", true, HKEY_CURRENT_USER, L"", L"Name",
+     L"5"},
+    {"NoData", L"HKEY_CURRENT_USER\\A\\\\Name", true, HKEY_CURRENT_USER, L"A", L"Name",
+     std::nullopt},
+    {"NoDoubleBackslash", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\X\\Name|1", false},
+    {"NoBackslashAtAll", L"HKEY_CURRENT_USER", false},
+    {"EmptySpec", L"", false},
+    {"AbbreviatedRoot", L"HKLM\\SOFTWARE\\\\Name|1", false},
+    {"CurrentConfigRoot", L"HKEY_CURRENT_CONFIG\\System\\\\Name|1", false},
+    {"RootWithSpace", L"HKEY_CURRENT_USER \\A\\\\Name|1", false},
+    {"TrailingSpacesCutFromData", L"HKEY_CURRENT_USER\\A\\\\Name|1   ", true, HKEY_CURRENT_USER,
+     L"A", L"Name", L"1"},
+    {"TrailingSpacesCutFromNameWithoutBar", L"HKEY_CURRENT_USER\\A\\\\Name   ", true,
+     HKEY_CURRENT_USER, L"A", L"Name", std::nullopt},
+    {"SpacesBeforeTheBarStay", L"HKEY_CURRENT_USER\\A\\\\Name  |1", true, HKEY_CURRENT_USER, L"A",
+     L"Name  ", L"1"},
+    {"LeadingSpacesStay", L"HKEY_CURRENT_USER\\A\\\\  Name|  1", true, HKEY_CURRENT_USER, L"A",
+     L"  Name", L"  1"},
+    {"BarOfSpacesIsEmptyData", L"HKEY_CURRENT_USER\\A\\\\Name|   ", true, HKEY_CURRENT_USER, L"A",
+     L"Name", L""},
+    {"EmptyName", L"HKEY_CURRENT_USER\\A\\\\|1", true, HKEY_CURRENT_USER, L"A", L"", L"1"},
+    {"EmptyNameAtEnd", L"HKEY_CURRENT_USER\\A\\\\", true, HKEY_CURRENT_USER, L"A", L"",
+     std::nullopt},
+    {"FirstPairEndsThePath", L"HKEY_CURRENT_USER\\A\\B\\\\C\\\\D|1", true, HKEY_CURRENT_USER,
+     L"A\\B", L"C\\\\D", L"1"},
+    {"ThirdBackslashStartsTheName", L"HKEY_CURRENT_USER\\\\\\N|1", true, HKEY_CURRENT_USER, L"",
+     L"\\N", L"1"},
+    {"BarInTheKeyPath", L"HKEY_CURRENT_USER\\A|B\\\\N|1|2", true, HKEY_CURRENT_USER, L"A|B", L"N",
+     L"1|2"},
+};
+
+class ValueSpecFormat : public testing::TestWithParam<FormatCase> {};
+
+TEST_P(ValueSpecFormat, SplitsRootKeyPathNameAndData) {
+  const FormatCase& testCase = GetParam();
+  const std::optional<ParsedValueSpec> parsed = ParseValueSpec(testCase.spec);
+  ASSERT_EQ(parsed.has_value(), testCase.valid);
+  if (!parsed) {
+    return;
+  }
+  EXPECT_EQ(parsed->rootKey, testCase.root);
+  EXPECT_EQ(parsed->keyPath, testCase.keyPath);
+  EXPECT_EQ(parsed->valueName, testCase.valueName);
+  ASSERT_EQ(parsed->data.has_value(), testCase.data.has_value());
+  if (parsed->data) {
+    EXPECT_EQ(*parsed->data, *testCase.data);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ValueSpecFormat, testing::ValuesIn(kFormatCases),
+                         [](const testing::TestParamInfo<FormatCase>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST(FindRootKey, KnowsTheFourRootsInAnyAsciiCase) {
+  EXPECT_EQ(FindRootKey(L"HKEY_CLASSES_ROOT"), HKEY_CLASSES_ROOT);
+  EXPECT_EQ(FindRootKey(L"hkey_current_user"), HKEY_CURRENT_USER);
+  EXPECT_EQ(FindRootKey(L"HKEY_Local_Machine"), HKEY_LOCAL_MACHINE);
+  EXPECT_EQ(FindRootKey(L"HKEY_USERS"), HKEY_USERS);
+  EXPECT_EQ(FindRootKey(L"HKEY_USER"), nullptr);
+  EXPECT_EQ(FindRootKey(L"HKEY_PERFORMANCE_DATA"), nullptr);
+  EXPECT_EQ(FindRootKey(L""), nullptr);
+}
+
+class ValueSpecWrite : public testing::Test {
+ protected:
+  std::wstring Sub(const wchar_t* rest) const { return scratch_.path() + rest; }
+
+  ScratchKey scratch_{HKEY_CURRENT_USER};
+};
+
+TEST_F(ValueSpecWrite, CreatesTheKeyAndStoresADword) {
+  ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, Sub(L"\\New\\Deep")));
+  EXPECT_EQ(SetValueSpec(scratch_.Spec(L"\\New\\Deep\\\\Name|1"), 0), ValueSpecResult::kSuccess);
+  EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, Sub(L"\\New\\Deep"), L"Name"), 1u);
+}
+
+TEST_F(ValueSpecWrite, FindsTheRootInAnyCase) {
+  const std::wstring spec = L"hkey_current_user\\" + scratch_.path() + L"\\\\Name|7";
+  EXPECT_EQ(SetValueSpec(spec, 0), ValueSpecResult::kSuccess);
+  EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, scratch_.path(), L"Name"), 7u);
+}
+
+TEST_F(ValueSpecWrite, ConvertsDataByStringToLongRules) {
+  const struct {
+    const wchar_t* data;
+    DWORD stored;
+  } cases[] = {
+      {L"1", 1},
+      {L"abc", 0},
+      {L"-1", 0xFFFFFFFF},
+      {L"2147483647", 0x7FFFFFFF},
+      {L"4294967295", 0x7FFFFFFF},
+      {L"-2147483648", 0x80000000},
+      {L"-99999999999", 0x80000000},
+      {L"  42", 42},
+      {L"+7x", 7},
+      {L"1   ", 1},
+      {L"0x10", 0},
+  };
+  for (const auto& testCase : cases) {
+    EXPECT_EQ(SetValueSpec(scratch_.Spec(L"\\\\Number|" + std::wstring(testCase.data)), 0),
+              ValueSpecResult::kSuccess);
+    EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, scratch_.path(), L"Number"), testCase.stored)
+        << "data \"" << testing::PrintToString(std::wstring(testCase.data)) << "\"";
+  }
+}
+
+TEST_F(ValueSpecWrite, EmptyDataDeletesTheValue) {
+  ASSERT_EQ(SetValueSpec(scratch_.Spec(L"\\\\Name|1"), 0), ValueSpecResult::kSuccess);
+  EXPECT_EQ(SetValueSpec(scratch_.Spec(L"\\\\Name|"), 0), ValueSpecResult::kSuccess);
+  EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, scratch_.path(), L"Name"));
+
+  ASSERT_EQ(SetValueSpec(scratch_.Spec(L"\\\\Name|1"), 0), ValueSpecResult::kSuccess);
+  EXPECT_EQ(SetValueSpec(scratch_.Spec(L"\\\\Name|   "), 0), ValueSpecResult::kSuccess);
+  EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, scratch_.path(), L"Name"));
+}
+
+TEST_F(ValueSpecWrite, DeletingAMissingValueIsRefused) {
+  EXPECT_EQ(SetValueSpec(scratch_.Spec(L"\\\\Missing|"), 0), ValueSpecResult::kRegistryRefused);
+}
+
+TEST_F(ValueSpecWrite, EmptyNameIsTheDefaultValue) {
+  ASSERT_TRUE(WriteString(HKEY_CURRENT_USER, scratch_.path(), L"", L"text"));
+  EXPECT_EQ(SetValueSpec(scratch_.Spec(L"\\\\|3"), 0), ValueSpecResult::kSuccess);
+  EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, scratch_.path(), L""), 3u);
+}
+
+TEST_F(ValueSpecWrite, SpecWithoutDataIsMalformedAndCreatesNothing) {
+  EXPECT_EQ(SetValueSpec(scratch_.Spec(L"\\Fresh\\\\Name"), 0), ValueSpecResult::kMalformed);
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Sub(L"\\Fresh")));
+}
+
+TEST_F(ValueSpecWrite, MalformedSpecsTouchNothing) {
+  EXPECT_EQ(SetValueSpec(scratch_.Spec(L"\\Fresh\\Name|1"), 0), ValueSpecResult::kMalformed);
+  EXPECT_EQ(SetValueSpec(L"HKCU\\" + scratch_.path() + L"\\Fresh\\\\Name|1", 0),
+            ValueSpecResult::kMalformed);
+  EXPECT_EQ(SetValueSpec(L"HKEY_CURRENT_CONFIG\\\\Name|1", 0), ValueSpecResult::kMalformed);
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Sub(L"\\Fresh")));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Sub(L"\\Fresh\\Name|1")));
+}
+
+TEST(ValueSpecRoot, WritesDirectlyUnderTheRootWhateverTheView) {
+  const wchar_t* name = L"msitool-tests-root-value";
+  for (unsigned flags : {0u, kViewFlag32, kViewFlag64, kViewFlag32 | kViewFlag64}) {
+    EXPECT_EQ(SetValueSpec(L"HKEY_CURRENT_USER\\\\msitool-tests-root-value|5", flags),
+              ValueSpecResult::kSuccess);
+    EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, L"", name), 5u);
+    EXPECT_EQ(SetValueSpec(L"HKEY_CURRENT_USER\\\\msitool-tests-root-value|", flags),
+              ValueSpecResult::kSuccess);
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, L"", name));
+  }
+}
+
+TEST(ValueSpecOpen, RootSpecBorrowsThePredefinedKey) {
+  OpenedValueSpec opened;
+  ASSERT_EQ(OpenValueSpec(L"HKEY_CURRENT_USER\\\\Name|5", false, KEY_WOW64_64KEY, opened),
+            ValueSpecResult::kSuccess);
+  EXPECT_TRUE(opened.key.isRootKey());
+  EXPECT_EQ(opened.key.get(), HKEY_CURRENT_USER);
+  EXPECT_EQ(opened.valueName, L"Name");
+  EXPECT_EQ(opened.data, std::optional<std::wstring>(L"5"));
+}
+
+TEST(ValueSpecOpen, FailureLeavesTheOutputsUntouched) {
+  OpenedValueSpec opened;
+  opened.valueName = L"before";
+  EXPECT_EQ(OpenValueSpec(L"HKEY_CURRENT_USER\\Software\\msitool-tests\\absent\\\\Name|1", false,
+                          0, opened),
+            ValueSpecResult::kKeyNotOpened);
+  EXPECT_EQ(OpenValueSpec(L"HKEY_CURRENT_USER\\no-pair|1", false, 0, opened),
+            ValueSpecResult::kMalformed);
+  EXPECT_EQ(opened.valueName, L"before");
+  EXPECT_EQ(opened.key.get(), nullptr);
+}
+
+TEST_F(ValueSpecWrite, OpenForReadingGivesAnOwnedKeyAndTheDataOnlyWithABar) {
+  OpenedValueSpec opened;
+  ASSERT_EQ(OpenValueSpec(scratch_.Spec(L"\\\\Name"), false, 0, opened),
+            ValueSpecResult::kSuccess);
+  EXPECT_FALSE(opened.key.isRootKey());
+  EXPECT_NE(opened.key.get(), nullptr);
+  EXPECT_FALSE(opened.data.has_value());
+  EXPECT_EQ(OpenValueSpec(scratch_.Spec(L"\\\\Name|"), false, 0, opened),
+            ValueSpecResult::kSuccess);
+  EXPECT_EQ(opened.data, std::optional<std::wstring>(L""));
+}
+
+// Real HKLM of the throwaway prefix keeps the 32-bit and 64-bit views apart.
+class ValueSpecViews : public testing::Test {
+ protected:
+  ~ValueSpecViews() override {
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, path_, KEY_WOW64_32KEY);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, path_, KEY_WOW64_64KEY);
+  }
+  std::wstring Spec(const wchar_t* rest) const { return L"HKEY_LOCAL_MACHINE\\" + path_ + rest; }
+
+  const std::wstring path_ =
+      L"Software\\msitool-tests-views-" + std::to_wstring(GetCurrentProcessId());
+};
+
+TEST_F(ValueSpecViews, FlagsPickTheView) {
+  const struct {
+    unsigned flags;
+    bool in32;
+    bool in64;
+  } cases[] = {{kViewFlag32, true, false}, {kViewFlag64, false, true},
+               {kViewFlag32 | kViewFlag64, false, true}};
+  for (const auto& testCase : cases) {
+    ASSERT_EQ(SetValueSpec(Spec(L"\\\\Viewed|1"), testCase.flags), ValueSpecResult::kSuccess);
+    EXPECT_EQ(ValueExists(HKEY_LOCAL_MACHINE, path_, L"Viewed", KEY_WOW64_32KEY), testCase.in32)
+        << "flags " << testCase.flags;
+    EXPECT_EQ(ValueExists(HKEY_LOCAL_MACHINE, path_, L"Viewed", KEY_WOW64_64KEY), testCase.in64)
+        << "flags " << testCase.flags;
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, path_, KEY_WOW64_32KEY);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, path_, KEY_WOW64_64KEY);
+  }
+}
+
+TEST_F(ValueSpecViews, OpeningHonoursTheViewAccess) {
+  ASSERT_EQ(SetValueSpec(Spec(L"\\\\Viewed|1"), kViewFlag64), ValueSpecResult::kSuccess);
+  OpenedValueSpec opened;
+  EXPECT_EQ(OpenValueSpec(Spec(L"\\\\Viewed"), false, KEY_WOW64_32KEY, opened),
+            ValueSpecResult::kKeyNotOpened);
+  EXPECT_EQ(OpenValueSpec(Spec(L"\\\\Viewed"), false, KEY_WOW64_64KEY, opened),
+            ValueSpecResult::kSuccess);
+}
+
+TEST_F(ValueSpecWrite, LeavesNoHandleOpenOnAnyPath) {
+  const std::wstring specs[] = {
+      scratch_.Spec(L"\\Leak\\\\Name|1"), scratch_.Spec(L"\\Leak\\\\Name|"),
+      scratch_.Spec(L"\\Leak\\\\Name"),   scratch_.Spec(L"\\Leak\\Name|1"),
+      L"HKEY_CURRENT_USER\\\\msitool-tests-leak|",
+      L"HKEY_NOWHERE\\X\\\\Name|1",        L"HKEY_CURRENT_USER\\Software\\msitool-absent\\\\N",
+  };
+  const DWORD before = ProcessHandleCount();
+  for (int round = 0; round < 300; ++round) {
+    for (const std::wstring& spec : specs) {
+      static_cast<void>(SetValueSpec(spec, round % 4));
+      OpenedValueSpec opened;
+      static_cast<void>(OpenValueSpec(spec, /*create=*/false, 0, opened));
+    }
+  }
+  EXPECT_EQ(ProcessHandleCount(), before);
+}
+
+}  // namespace

@@ -1,0 +1,169 @@
+#include "security/UserInfo.h"
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "app/CommandLine.h"
+#include "app/ExitCodes.h"
+#include "common/UniqueHandle.h"
+#include "support/CapturedStream.h"
+#include "support/FakeInstaller.h"
+#include "support/ProcessRunner.h"
+#include "support/WindowsXpOverride.h"
+
+namespace {
+
+// Set in the child that runs the XpChild tests with Wine reporting Windows XP to this program.
+constexpr const wchar_t* kXpChildVariable = L"MSITOOL_TESTS_XP_CHILD";
+
+constexpr const char* kPrivilegeError =
+    "Initialization Error: Insufficient privileges.\n"
+    "This tool needs to be run with administrative rights.\n"
+    "Please log in as an administrator or use the 'Run as...'\n"
+    "functionality to run the tool with administrative rights.\n";
+
+// Attributes of the Administrators group in a token, or 0 when the token does not list it.
+DWORD AdministratorsAttributes(HANDLE token) {
+  DWORD size = 0;
+  GetTokenInformation(token, TokenGroups, nullptr, 0, &size);
+  std::vector<BYTE> buffer(size);
+  if (size == 0 || !GetTokenInformation(token, TokenGroups, buffer.data(), size, &size)) {
+    return 0;
+  }
+  BYTE administrators[SECURITY_MAX_SID_SIZE];
+  DWORD sidSize = sizeof(administrators);
+  CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sidSize);
+  const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
+  for (DWORD i = 0; i < groups->GroupCount; ++i) {
+    if (EqualSid(groups->Groups[i].Sid, administrators)) {
+      return groups->Groups[i].Attributes;
+    }
+  }
+  return 0;
+}
+
+// Makes the current thread impersonate a token whose Administrators group is deny-only, for the
+// lifetime of the object.
+class DenyOnlyImpersonation {
+ public:
+  DenyOnlyImpersonation() {
+    const UniqueToken primary = MakeTokenWithoutAdministrators();
+    if (primary &&
+        DuplicateTokenEx(primary.get(), TOKEN_QUERY | TOKEN_IMPERSONATE, nullptr,
+                         SecurityImpersonation, TokenImpersonation, impersonation_.put())) {
+      active_ = SetThreadToken(nullptr, impersonation_.get()) != FALSE;
+    }
+  }
+  ~DenyOnlyImpersonation() {
+    if (active_) {
+      RevertToSelf();
+    }
+  }
+  bool active() const { return active_; }
+  HANDLE token() const { return impersonation_.get(); }
+
+ private:
+  UniqueToken impersonation_;
+  bool active_ = false;
+};
+
+DWORD PlatformMajorVersion() {
+  OSVERSIONINFOW version = {};
+  version.dwOSVersionInfoSize = sizeof(version);
+  return GetVersionExW(&version) ? version.dwMajorVersion : 0;
+}
+
+TEST(Administrators, EnabledMembershipPasses) {
+  UniqueToken process;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, process.put()));
+  ASSERT_NE(AdministratorsAttributes(process.get()) & SE_GROUP_ENABLED, 0u);
+  EXPECT_TRUE(UserInfo().IsAdministrator());
+}
+
+TEST(Administrators, CheckWritesNothingForAnAdministrator) {
+  bool passed = false;
+  const std::string error =
+      CaptureStandardStream(STD_ERROR_HANDLE, [&] { passed = UserInfo().CheckAdministrator(); });
+  EXPECT_TRUE(passed);
+  EXPECT_EQ(error, "");
+}
+
+TEST(Administrators, DenyOnlyMembershipPassesFromVersion6) {
+  ASSERT_GE(PlatformMajorVersion(), 6u);
+  const DenyOnlyImpersonation impersonation;
+  ASSERT_TRUE(impersonation.active());
+  ASSERT_EQ(AdministratorsAttributes(impersonation.token()) &
+                (SE_GROUP_ENABLED | SE_GROUP_USE_FOR_DENY_ONLY),
+            static_cast<DWORD>(SE_GROUP_USE_FOR_DENY_ONLY));
+  EXPECT_TRUE(UserInfo().IsAdministrator());
+}
+
+TEST(Administrators, BelowVersion6OnlyEnabledMembershipCounts) {
+  wchar_t self[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  WindowsXpOverride windowsXp(L"security_tests.exe");
+  ASSERT_TRUE(windowsXp.Apply());
+  ASSERT_TRUE(SetEnvironmentVariableW(kXpChildVariable, L"1"));
+  ProcessOutput child;
+  const bool ran = RunProcess(L"\"" + std::wstring(self) + L"\" --gtest_filter=XpChild.*", nullptr, child);
+  SetEnvironmentVariableW(kXpChildVariable, nullptr);
+  ASSERT_TRUE(ran);
+  EXPECT_EQ(child.exitCode, 0u) << child.standardOutput;
+  EXPECT_NE(child.standardOutput.find("[  PASSED  ] 5 tests"), std::string::npos)
+      << child.standardOutput;
+}
+
+// The XpChild tests run only in the child that BelowVersion6OnlyEnabledMembershipCounts starts.
+class XpChild : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (GetEnvironmentVariableW(kXpChildVariable, nullptr, 0) == 0) {
+      GTEST_SKIP() << "runs in the Windows XP child only";
+    }
+  }
+};
+
+TEST_F(XpChild, PlatformReportsVersion5) { EXPECT_EQ(PlatformMajorVersion(), 5u); }
+
+TEST_F(XpChild, EnabledMembershipStillPasses) { EXPECT_TRUE(UserInfo().IsAdministrator()); }
+
+TEST_F(XpChild, ImpersonatedDenyOnlyTokenDecidesOverTheProcessToken) {
+  const DenyOnlyImpersonation impersonation;
+  ASSERT_TRUE(impersonation.active());
+  EXPECT_FALSE(UserInfo().IsAdministrator());
+}
+
+TEST_F(XpChild, GateWritesThePrivilegeErrorAndTheRunEndsWith5) {
+  const DenyOnlyImpersonation impersonation;
+  ASSERT_TRUE(impersonation.active());
+  const wchar_t* argv[] = {L"msitool.exe", L"/uninstall", L"/u:{00000000-0000-0000-0000-0000000000AA}"};
+  CommandLine commandLine;
+  commandLine.Parse(3, argv);
+  FakeInstaller installer(std::vector<FakeProduct>{{L"{A1}", L"1.0"}});
+  int exitCode = -1;
+  const std::string error =
+      CaptureStandardStream(STD_ERROR_HANDLE, [&] { exitCode = commandLine.Run(installer); });
+  EXPECT_EQ(exitCode, kExitAccessDenied);
+  EXPECT_EQ(error, kPrivilegeError);
+  EXPECT_TRUE(installer.calls.empty());
+}
+
+TEST_F(XpChild, HelpSkipsTheGate) {
+  const DenyOnlyImpersonation impersonation;
+  ASSERT_TRUE(impersonation.active());
+  const wchar_t* argv[] = {L"msitool.exe", L"/?"};
+  CommandLine commandLine;
+  commandLine.Parse(2, argv);
+  FakeInstaller installer;
+  int exitCode = -1;
+  const std::string error =
+      CaptureStandardStream(STD_ERROR_HANDLE, [&] { exitCode = commandLine.Run(installer); });
+  EXPECT_EQ(exitCode, kExitSuccess);
+  EXPECT_EQ(error, "");
+}
+
+}  // namespace

@@ -1,0 +1,112 @@
+#include "support/FakeInstaller.h"
+
+#include <windows.h>
+
+#include <algorithm>
+
+#include "installer/InstallerCodes.h"
+
+namespace {
+
+constexpr unsigned kNoMoreItems = ERROR_NO_MORE_ITEMS;
+constexpr unsigned kUnknownProduct = ERROR_UNKNOWN_PRODUCT;
+constexpr unsigned kUnknownProperty = ERROR_UNKNOWN_PROPERTY;
+
+// Copies text as MsiGetProductInfoW does: whole, or ERROR_MORE_DATA when it does not fit.
+unsigned CopyOut(const std::wstring& text, wchar_t* value, unsigned long* length) {
+  if (text.size() + 1 > *length) {
+    *length = static_cast<unsigned long>(text.size());
+    return ERROR_MORE_DATA;
+  }
+  std::copy(text.begin(), text.end(), value);
+  value[text.size()] = L'\0';
+  *length = static_cast<unsigned long>(text.size());
+  return installer::kSuccess;
+}
+
+}  // namespace
+
+unsigned FakeInstaller::EnumRelatedProducts(const wchar_t* upgradeCode, unsigned long index,
+                                            wchar_t* productCode) {
+  calls.push_back(L"EnumRelatedProducts " + std::to_wstring(index));
+  if (upgradeCode != knownUpgradeCode || index >= products.size()) {
+    return kNoMoreItems;
+  }
+  if (enumerationFailsAt && index >= *enumerationFailsAt) {
+    return ERROR_BAD_CONFIGURATION;
+  }
+  const std::wstring& code = products[index].productCode;
+  std::copy(code.begin(), code.end(), productCode);
+  productCode[code.size()] = L'\0';
+  return installer::kSuccess;
+}
+
+unsigned FakeInstaller::GetProductInfo(const wchar_t* productCode, const wchar_t* property,
+                                       wchar_t* value, unsigned long* length) {
+  calls.push_back(std::wstring(L"GetProductInfo ") + productCode + L" " + property);
+  const auto product = std::find_if(products.begin(), products.end(),
+                                    [&](const FakeProduct& p) { return p.productCode == productCode; });
+  if (product == products.end()) {
+    return kUnknownProduct;
+  }
+  const std::wstring name = property;
+  const std::optional<std::wstring>* answer = nullptr;
+  if (name == L"VersionString") {
+    answer = &product->version;
+  } else if (name == L"LocalPackage") {
+    answer = &product->localPackage;
+  } else if (name == L"PackageName") {
+    answer = &product->packageName;
+  }
+  if (answer == nullptr || !*answer) {
+    return kUnknownProperty;
+  }
+  return CopyOut(**answer, value, length);
+}
+
+int FakeInstaller::SetInternalUI(int level) {
+  calls.push_back(L"SetInternalUI " + std::to_wstring(level));
+  const int previous = uiLevel;
+  uiLevel = level;
+  return previous;
+}
+
+unsigned FakeInstaller::ConfigureProductEx(const wchar_t* productCode, int installLevel,
+                                           int installState, const wchar_t* commandLine) {
+  calls.push_back(std::wstring(L"ConfigureProductEx ") + productCode + L" " +
+                  std::to_wstring(installLevel) + L" " + std::to_wstring(installState) + L" " +
+                  commandLine);
+  const auto product = std::find_if(products.begin(), products.end(),
+                                    [&](const FakeProduct& p) { return p.productCode == productCode; });
+  if (product == products.end()) {
+    return kUnknownProduct;
+  }
+  if (installer::IsSuccess(product->configureResult)) {
+    removed.push_back(productCode);
+  }
+  return product->configureResult;
+}
+
+unsigned FakeInstaller::InstallProduct(const wchar_t* packagePath, const wchar_t* commandLine) {
+  calls.push_back(std::wstring(L"InstallProduct ") + packagePath + L" " + commandLine);
+  const bool existed = GetFileAttributesW(packagePath) != INVALID_FILE_ATTRIBUTES;
+  installCalls.push_back({packagePath, commandLine, existed});
+  const std::wstring path = packagePath;
+  const std::wstring fileName = path.substr(path.find_last_of(L'\\') + 1);
+  const auto product = std::find_if(products.begin(), products.end(), [&](const FakeProduct& p) {
+    return p.packageName && *p.packageName == fileName;
+  });
+  if (product == products.end() || !existed) {
+    return ERROR_INSTALL_PACKAGE_OPEN_FAILED;
+  }
+  if (installer::IsSuccess(product->installResult)) {
+    removed.push_back(product->productCode);
+  }
+  return product->installResult;
+}
+
+int FakeInstaller::CallCount(const std::wstring& operation) const {
+  return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](const std::wstring& call) {
+    return call.compare(0, operation.size(), operation) == 0;
+  }));
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "installer/Installer.h"
+
+// A product as the fake installer knows it, with the answers it gives for it.
+struct FakeProduct {
+  std::wstring productCode;
+  std::optional<std::wstring> version;  // absent: reading "VersionString" fails
+  std::optional<std::wstring> localPackage;
+  std::optional<std::wstring> packageName;
+  unsigned configureResult = 0;  // what MsiConfigureProductExW answers
+  unsigned installResult = 0;    // what MsiInstallProductW answers for this product's package
+};
+
+// Answers the installer calls from a list of products and records every call, for the answers
+// Wine will not give on demand: a refused removal, a missing cached package, a failing member.
+class FakeInstaller : public installer::Installer {
+ public:
+  static constexpr int kStartingUiLevel = 5;  // INSTALLUILEVEL_FULL, so a restore is visible
+
+  explicit FakeInstaller(std::vector<FakeProduct> products = {}) : products(std::move(products)) {}
+
+  unsigned EnumRelatedProducts(const wchar_t* upgradeCode, unsigned long index,
+                               wchar_t* productCode) override;
+  unsigned GetProductInfo(const wchar_t* productCode, const wchar_t* property, wchar_t* value,
+                          unsigned long* length) override;
+  int SetInternalUI(int level) override;
+  unsigned ConfigureProductEx(const wchar_t* productCode, int installLevel, int installState,
+                              const wchar_t* commandLine) override;
+  unsigned InstallProduct(const wchar_t* packagePath, const wchar_t* commandLine) override;
+
+  // How many calls so far start with the given operation name, e.g. L"SetInternalUI".
+  int CallCount(const std::wstring& operation) const;
+
+  std::vector<FakeProduct> products;
+  std::wstring knownUpgradeCode = L"{00000000-0000-0000-0000-0000000000AA}";
+  std::optional<unsigned long> enumerationFailsAt;  // the index at which enumeration reports an error
+
+  int uiLevel = kStartingUiLevel;
+  std::vector<std::wstring> calls;  // "Operation argument..." per call, in order
+  std::vector<std::wstring> removed;  // product codes removed, in order
+  struct InstallCall {
+    std::wstring packagePath;
+    std::wstring commandLine;
+    bool packageExisted;  // whether the file was there when the removal ran
+  };
+  std::vector<InstallCall> installCalls;
+};
