@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
+#include <sddl.h>
+
 #include <string>
+
+#include "common/UniqueHandle.h"
 
 #include "products/Product.h"
 #include "products/UninstallEntry.h"
@@ -94,6 +100,44 @@ TEST_F(HideFromAddRemove, AlreadyHiddenEntryIsWrittenAgain) {
   ASSERT_TRUE(entries_.Add(code, KEY_WOW64_64KEY, L"Hidden"));
   ASSERT_TRUE(Hide(code));
   EXPECT_TRUE(Hide(code));
+  EXPECT_EQ(UninstallEntries::SystemComponent(code, KEY_WOW64_64KEY), 1u);
+}
+
+// Replaces a key's access list with one that lets everybody read it and nobody write it, and
+// gives full access back at the end, so that the key can still be deleted.
+class ReadOnlyKey {
+ public:
+  ReadOnlyKey(const std::wstring& path, REGSAM view) : path_(path), view_(view) {
+    applied_ = SetAccess(L"D:P(A;;KR;;;WD)");
+  }
+  ~ReadOnlyKey() { SetAccess(L"D:P(A;;KA;;;WD)"); }
+  bool applied() const { return applied_; }
+
+ private:
+  bool SetAccess(const wchar_t* sddl) {
+    UniqueLocalMemory descriptor;
+    UniqueHandle<HKEY, RegCloseKey> key;
+    return ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
+                                                                descriptor.put(), nullptr) &&
+           RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, WRITE_DAC | view_, key.put()) ==
+               ERROR_SUCCESS &&
+           RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor.get()) ==
+               ERROR_SUCCESS;
+  }
+
+  std::wstring path_;
+  REGSAM view_;
+  bool applied_ = false;
+};
+
+TEST_F(HideFromAddRemove, ViewThatRefusesTheWriteIsSkippedAndTheOtherIsStillWritten) {
+  const std::wstring code = NewCode();
+  ASSERT_TRUE(entries_.Add(code, KEY_WOW64_32KEY, L"Locked"));
+  ASSERT_TRUE(entries_.Add(code, KEY_WOW64_64KEY, L"Open"));
+  const ReadOnlyKey locked(UninstallEntries::KeyPath(code), KEY_WOW64_32KEY);
+  ASSERT_TRUE(locked.applied());
+  EXPECT_TRUE(Hide(code));
+  EXPECT_FALSE(UninstallEntries::SystemComponent(code, KEY_WOW64_32KEY).has_value());
   EXPECT_EQ(UninstallEntries::SystemComponent(code, KEY_WOW64_64KEY), 1u);
 }
 

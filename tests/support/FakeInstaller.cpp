@@ -11,6 +11,7 @@ namespace {
 constexpr unsigned kNoMoreItems = ERROR_NO_MORE_ITEMS;
 constexpr unsigned kUnknownProduct = ERROR_UNKNOWN_PRODUCT;
 constexpr unsigned kUnknownProperty = ERROR_UNKNOWN_PROPERTY;
+constexpr int kUiLevelNoChange = 0;  // INSTALLUILEVEL_NOCHANGE
 
 // Copies text as MsiGetProductInfoW does: whole, or ERROR_MORE_DATA when it does not fit.
 unsigned CopyOut(const std::wstring& text, wchar_t* value, unsigned long* length) {
@@ -29,13 +30,19 @@ unsigned CopyOut(const std::wstring& text, wchar_t* value, unsigned long* length
 unsigned FakeInstaller::EnumRelatedProducts(const wchar_t* upgradeCode, unsigned long index,
                                             wchar_t* productCode) {
   calls.push_back(L"EnumRelatedProducts " + std::to_wstring(index));
-  if (upgradeCode != knownUpgradeCode || index >= products.size()) {
+  std::vector<const FakeProduct*> related;
+  for (const FakeProduct& product : products) {
+    if (product.related) {
+      related.push_back(&product);
+    }
+  }
+  if (upgradeCode != knownUpgradeCode || index >= related.size()) {
     return kNoMoreItems;
   }
   if (enumerationFailsAt && index >= *enumerationFailsAt) {
     return ERROR_BAD_CONFIGURATION;
   }
-  const std::wstring& code = products[index].productCode;
+  const std::wstring& code = related[index]->productCode;
   std::copy(code.begin(), code.end(), productCode);
   productCode[code.size()] = L'\0';
   return installer::kSuccess;
@@ -66,6 +73,14 @@ unsigned FakeInstaller::GetProductInfo(const wchar_t* productCode, const wchar_t
 
 int FakeInstaller::SetInternalUI(int level) {
   calls.push_back(L"SetInternalUI " + std::to_wstring(level));
+  // Like msi.dll: a refused level answers INSTALLUILEVEL_NOCHANGE, and asking for no change
+  // answers the current level.
+  if (uiLevelFails) {
+    return kUiLevelNoChange;
+  }
+  if (level == kUiLevelNoChange) {
+    return uiLevel;
+  }
   const int previous = uiLevel;
   uiLevel = level;
   return previous;

@@ -14,6 +14,7 @@ struct FakeProduct {
   std::optional<std::wstring> packageName;
   unsigned configureResult = 0;  // what MsiConfigureProductExW answers
   unsigned installResult = 0;    // what MsiInstallProductW answers for this product's package
+  bool related = true;           // false: installed, but of another family
 };
 
 // Answers the installer calls from a list of products and records every call, for the answers
@@ -39,6 +40,7 @@ class FakeInstaller : public installer::Installer {
   std::vector<FakeProduct> products;
   std::wstring knownUpgradeCode = L"{00000000-0000-0000-0000-0000000000AA}";
   std::optional<unsigned long> enumerationFailsAt;  // the index at which enumeration reports an error
+  bool uiLevelFails = false;  // MsiSetInternalUI answers INSTALLUILEVEL_NOCHANGE and changes nothing
 
   int uiLevel = kStartingUiLevel;
   std::vector<std::wstring> calls;  // "Operation argument..." per call, in order

@@ -1,0 +1,130 @@
+#include "support/ProcessRunner.h"
+
+#include <utility>
+
+namespace {
+
+using UniqueFileHandle = UniqueHandle<HANDLE, CloseHandle>;
+
+constexpr DWORD kReadChunk = 4096;
+constexpr DWORD kNoRestrictionFlags = 0;
+
+// One end of a pipe that a reader thread drains into text until the writer side is gone.
+struct PipeReader {
+  UniqueFileHandle pipe;
+  std::string text;
+};
+
+DWORD WINAPI DrainPipe(void* context) {
+  auto& reader = *static_cast<PipeReader*>(context);
+  char chunk[kReadChunk];
+  DWORD read = 0;
+  // ReadFile fails with ERROR_BROKEN_PIPE once the child, and every process that inherited the write
+  // end, has exited; a zero-byte write only gives a read of zero bytes.
+  while (ReadFile(reader.pipe.get(), chunk, sizeof chunk, &read, /*overlapped=*/nullptr)) {
+    reader.text.append(chunk, read);
+  }
+  return 0;
+}
+
+// A pipe whose write end the child inherits and whose read end stays with this process.
+[[nodiscard]] bool CreateOutputPipe(UniqueFileHandle& readEnd, UniqueFileHandle& writeEnd) noexcept {
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, /*lpSecurityDescriptor=*/nullptr, TRUE};
+  HANDLE read = nullptr;
+  HANDLE write = nullptr;
+  if (!CreatePipe(&read, &write, &inheritable, /*nSize=*/0)) return false;
+  readEnd.reset(read);
+  writeEnd.reset(write);
+  return SetHandleInformation(read, HANDLE_FLAG_INHERIT, /*dwFlags=*/0) != FALSE;
+}
+
+[[nodiscard]] UniqueFileHandle OpenNullInput() noexcept {
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, /*lpSecurityDescriptor=*/nullptr, TRUE};
+  HANDLE file = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, /*hTemplateFile=*/nullptr);
+  return UniqueFileHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+}
+
+}  // namespace
+
+bool RunProcess(const std::wstring& commandLine, HANDLE primaryToken, ProcessOutput& output) noexcept {
+  PipeReader standardOutput;
+  PipeReader standardError;
+  UniqueFileHandle outputWriteEnd;
+  UniqueFileHandle errorWriteEnd;
+  UniqueFileHandle input = OpenNullInput();
+  if (!input || !CreateOutputPipe(standardOutput.pipe, outputWriteEnd) ||
+      !CreateOutputPipe(standardError.pipe, errorWriteEnd)) {
+    return false;
+  }
+
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input.get();
+  startup.hStdOutput = outputWriteEnd.get();
+  startup.hStdError = errorWriteEnd.get();
+
+  // CreateProcessW may write into the command line, so it gets a copy of its own.
+  std::wstring mutableCommandLine = commandLine;
+  PROCESS_INFORMATION information{};
+  const BOOL started =
+      primaryToken != nullptr
+          ? CreateProcessAsUserW(primaryToken, /*lpApplicationName=*/nullptr, mutableCommandLine.data(),
+                                 /*lpProcessAttributes=*/nullptr, /*lpThreadAttributes=*/nullptr,
+                                 /*bInheritHandles=*/TRUE, /*dwCreationFlags=*/0,
+                                 /*lpEnvironment=*/nullptr, /*lpCurrentDirectory=*/nullptr, &startup,
+                                 &information)
+          : CreateProcessW(/*lpApplicationName=*/nullptr, mutableCommandLine.data(),
+                           /*lpProcessAttributes=*/nullptr, /*lpThreadAttributes=*/nullptr,
+                           /*bInheritHandles=*/TRUE, /*dwCreationFlags=*/0, /*lpEnvironment=*/nullptr,
+                           /*lpCurrentDirectory=*/nullptr, &startup, &information);
+  if (!started) return false;
+  UniqueFileHandle process(information.hProcess);
+  UniqueFileHandle thread(information.hThread);
+  // Only the child may hold the write ends now, or the readers would never see the end of the streams.
+  outputWriteEnd.reset();
+  errorWriteEnd.reset();
+  input.reset();
+
+  UniqueFileHandle errorThread(CreateThread(/*lpThreadAttributes=*/nullptr, /*dwStackSize=*/0, DrainPipe,
+                                            &standardError, /*dwCreationFlags=*/0, /*lpThreadId=*/nullptr));
+  if (!errorThread) {
+    // No second thread: read the streams one after the other, which suffices for short output.
+    DrainPipe(&standardError);
+  }
+  DrainPipe(&standardOutput);
+  if (errorThread) WaitForSingleObject(errorThread.get(), INFINITE);
+
+  DWORD exitCode = 0;
+  if (WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0 ||
+      !GetExitCodeProcess(process.get(), &exitCode)) {
+    return false;
+  }
+  output.exitCode = exitCode;
+  output.standardOutput = std::move(standardOutput.text);
+  output.standardError = std::move(standardError.text);
+  return true;
+}
+
+UniqueToken MakeTokenWithoutAdministrators() noexcept {
+  UniqueToken processToken;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY,
+                        processToken.put())) {
+    return UniqueToken();
+  }
+  SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+  UniqueSid administrators;
+  if (!AllocateAndInitializeSid(&ntAuthority, /*nSubAuthorityCount=*/2, SECURITY_BUILTIN_DOMAIN_RID,
+                                DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, administrators.put())) {
+    return UniqueToken();
+  }
+  SID_AND_ATTRIBUTES disabled{administrators.get(), /*Attributes=*/0};
+  UniqueToken restricted;
+  if (!CreateRestrictedToken(processToken.get(), kNoRestrictionFlags, /*DisableSidCount=*/1, &disabled,
+                             /*DeletePrivilegeCount=*/0, /*PrivilegesToDelete=*/nullptr,
+                             /*RestrictedSidCount=*/0, /*SidsToRestrict=*/nullptr, restricted.put())) {
+    return UniqueToken();
+  }
+  return restricted;
+}

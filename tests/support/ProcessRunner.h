@@ -1,0 +1,24 @@
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "common/UniqueHandle.h"
+
+// What a finished child process left: its exit code and the raw bytes of its two output streams.
+struct ProcessOutput {
+  DWORD exitCode = 0;
+  std::string standardOutput;
+  std::string standardError;
+};
+
+// Runs commandLine with its standard output and standard error captured, waits for it and fills output.
+// With a primaryToken the child runs as that token's user (CreateProcessAsUserW). Returns false, leaving
+// output untouched, when the child cannot be started or its exit code cannot be read.
+[[nodiscard]] bool RunProcess(const std::wstring& commandLine, HANDLE primaryToken,
+                              ProcessOutput& output) noexcept;
+
+// A primary token of this process in which Administrators is a deny-only group, as in a token that has
+// not been elevated; empty when the platform refuses one.
+[[nodiscard]] UniqueToken MakeTokenWithoutAdministrators() noexcept;
