@@ -20,7 +20,7 @@ fresh_prefix() {
   local template=$1 dir=$2
   [[ -n $dir && $dir != / ]] || return 1
   if [[ -d $dir ]]; then
-    WINEPREFIX=$dir wineserver -k 2>/dev/null
+    WINEPREFIX=$dir wineserver -k 2>/dev/null || true
     rm -rf "$dir"
   fi
   cp -a "$template" "$dir"

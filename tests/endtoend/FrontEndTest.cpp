@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+
+#include "TestPackages.h"
+#include "endtoend/Tool.h"
+#include "endtoend/ToolTexts.h"
+
+namespace {
+
+constexpr DWORD kSuccess = 0;
+constexpr DWORD kBadArguments = 160;
+
+struct FrontEndCase {
+  const char* name;
+  std::wstring arguments;
+  DWORD exitCode;
+  bool printsUsage;
+};
+
+void PrintTo(const FrontEndCase& test, std::ostream* stream) { *stream << test.name; }
+
+const std::wstring kCode = kUnknownUpgradeCode;
+
+class FrontEndTest : public testing::TestWithParam<FrontEndCase> {};
+
+TEST_P(FrontEndTest, WritesBannerThenUsageWhenAskedAndExitsWithItsCode) {
+  const FrontEndCase& test = GetParam();
+  const ProcessOutput output = RunTool(test.arguments);
+  EXPECT_EQ(test.exitCode, output.exitCode);
+  EXPECT_EQ(test.printsUsage ? kBanner + UsageText("msitool.exe") : kBanner, output.standardOutput);
+  EXPECT_EQ("", output.standardError);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLines, FrontEndTest,
+    testing::Values(
+        FrontEndCase{"NoArguments", L"", kBadArguments, true},
+        // Three arguments after the program are one too many, even when each of them asks for help.
+        FrontEndCase{"ThreeArguments", L"/? /? /?", kBadArguments, true},
+        FrontEndCase{"FourArguments", L"/hideoldaddremoves /uninstall /u:" + kCode + L" /?", kBadArguments, true},
+        FrontEndCase{"HelpSlashQuestionMark", L"/?", kSuccess, true},
+        FrontEndCase{"HelpUpperCase", L"/HELP", kSuccess, true},
+        FrontEndCase{"HelpDoubleDash", L"--h", kSuccess, true},
+        FrontEndCase{"UpgradeSwitchInUpperCase", L"/U:" + kCode, kBadArguments, true},
+        FrontEndCase{"HideWithoutUpgradeCode", L"/hideoldaddremoves", kSuccess, false},
+        FrontEndCase{"UpgradeCodeAlone", L"/u:" + kCode, kSuccess, false},
+        FrontEndCase{"BothSwitchesInMixedCase", L"/Uninstall /HideOldAddRemoves", kSuccess, false},
+        FrontEndCase{"UnknownThenHelp", L"/bogus /?", kBadArguments, true},
+        FrontEndCase{"HelpThenUnknown", L"/? /bogus", kSuccess, true}),
+    [](const testing::TestParamInfo<FrontEndCase>& info) { return std::string(info.param.name); });
+
+}  // namespace

@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include "endtoend/InstalledProductsTest.h"
+#include "endtoend/SampleFamily.h"
+#include "endtoend/Tool.h"
+#include "endtoend/ToolTexts.h"
+
+namespace {
+
+constexpr DWORD kSuccess = 0;
+
+class HideTest : public InstalledProductsTest {
+ protected:
+  HideTest() : InstalledProductsTest(SampleFamilyAndOther()) {}
+
+  // Runs the hide action for the sample family and expects a quiet success.
+  void HideSampleFamily() {
+    const ProcessOutput output = RunTool(L"/hideoldaddremoves /u:" + std::wstring(kSampleUpgradeCode));
+    EXPECT_EQ(kSuccess, output.exitCode);
+    EXPECT_EQ(kBanner, output.standardOutput);
+    EXPECT_EQ("", output.standardError);
+  }
+};
+
+TEST_F(HideTest, HidesEveryOlderMemberInItsOwnView) {
+  HideSampleFamily();
+  ExpectHidden(kSample1);
+  ExpectHidden(kSample2);
+}
+
+TEST_F(HideTest, LeavesTheNewestMemberAndOtherProductsVisible) {
+  HideSampleFamily();
+  ExpectUntouched(kSample3);
+  ExpectUntouched(kOther);
+}
+
+class HideTieTest : public InstalledProductsTest {
+ protected:
+  HideTieTest() : InstalledProductsTest({kSample3, kSample1, kSample3Twin}) {}
+};
+
+TEST_F(HideTieTest, KeepsExactlyOneOfTwoNewestMembersVisible) {
+  const ProcessOutput output = RunTool(L"/hideoldaddremoves /u:" + std::wstring(kSampleUpgradeCode));
+  EXPECT_EQ(kSuccess, output.exitCode);
+  ExpectHidden(kSample1);
+  // Which of the two stays visible depends on the installer's enumeration order.
+  const bool firstVisible = EntryNow(kSample3).count(kSystemComponent) == 0;
+  const bool twinVisible = EntryNow(kSample3Twin).count(kSystemComponent) == 0;
+  EXPECT_NE(firstVisible, twinVisible);
+  ExpectHidden(firstVisible ? kSample3Twin : kSample3);
+  ExpectUntouched(firstVisible ? kSample3 : kSample3Twin);
+}
+
+}  // namespace

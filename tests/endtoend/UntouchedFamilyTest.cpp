@@ -1,0 +1,49 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "endtoend/InstalledProductsTest.h"
+#include "endtoend/SampleFamily.h"
+#include "endtoend/Tool.h"
+#include "endtoend/ToolTexts.h"
+#include "support/WindowsXpOverride.h"
+
+namespace {
+
+constexpr DWORD kSuccess = 0;
+constexpr DWORD kAccessDenied = 5;
+
+class UntouchedFamilyTest : public InstalledProductsTest {
+ protected:
+  UntouchedFamilyTest() : InstalledProductsTest(SampleFamilyAndOther()) {}
+
+  void ExpectEverythingUntouched() const {
+    for (const TestPackage& package : Packages()) ExpectUntouched(package);
+  }
+};
+
+TEST_F(UntouchedFamilyTest, UnknownFamilyChangesNothing) {
+  for (const wchar_t* action : {L"/hideoldaddremoves", L"/uninstall"}) {
+    SCOPED_TRACE(testing::Message() << "action " << action);
+    const ProcessOutput output = RunTool(std::wstring(action) + L" /u:" + kUnknownUpgradeCode);
+    EXPECT_EQ(kSuccess, output.exitCode);
+    EXPECT_EQ(kBanner, output.standardOutput);
+    EXPECT_EQ("", output.standardError);
+    ExpectEverythingUntouched();
+  }
+}
+
+TEST_F(UntouchedFamilyTest, RefusedUserChangesNothing) {
+  WindowsXpOverride windowsXp(L"msitool.exe");
+  ASSERT_TRUE(windowsXp.Apply());
+  const UniqueToken token = MakeTokenWithoutAdministrators();
+  ASSERT_TRUE(token);
+  const ProcessOutput output = RunTool(L"/uninstall /u:" + std::wstring(kSampleUpgradeCode), token.get());
+  windowsXp.Remove();
+  EXPECT_EQ(kAccessDenied, output.exitCode);
+  EXPECT_EQ(kBanner, output.standardOutput);
+  EXPECT_EQ(kPrivilegeError, output.standardError);
+  ExpectEverythingUntouched();
+}
+
+}  // namespace
