@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# The demo: builds msitool.exe and the sample packages, installs a product family into a throwaway
+# Wine prefix, and shows its uninstall entries before and after /hideoldaddremoves and /uninstall.
+# Run from the repository root on Debian 12. MSITOOL_BUILD_DIR picks another build folder than the
+# preset's build/windows-x86; MSITOOL_DEMO_DIR another folder for the prefix than build/demo.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+"$root/scripts/install-toolchain.sh"
+
+build=${MSITOOL_BUILD_DIR:-$root/build/windows-x86}
+echo "== Building msitool.exe and the test packages in $build"
+if [[ -z ${MSITOOL_BUILD_DIR:-} ]]; then
+  cmake --preset windows-x86 >/dev/null
+  cmake --build --preset windows-x86 --target msitool test_packages >/dev/null
+else
+  cmake --preset windows-x86 -B "$build" >/dev/null
+  cmake --build "$build" --target msitool test_packages -j2 >/dev/null
+fi
+packages=$build/bin/packages
+tool=$build/bin/msitool.exe
+# The product and upgrade codes, as the packages' CMakeLists.txt gives them.
+source "$packages/packages.sh"
+
+source "$root/scripts/wine-env.sh"
+demo=${MSITOOL_DEMO_DIR:-$root/build/demo}
+echo "== Preparing a throwaway Wine prefix in $demo/prefix"
+# Called in a condition, since both run commands that may fail on the way (wineserver -k with no
+# server running) and set -e would stop the script there.
+boot_prefix "$demo/template" || { echo "Cannot boot a Wine prefix in $demo/template" >&2; exit 1; }
+fresh_prefix "$demo/template" "$demo/prefix" || { echo "Cannot copy the prefix to $demo/prefix" >&2; exit 1; }
+export WINEPREFIX=$demo/prefix
+trap 'wineserver -k 2>/dev/null || true' EXIT
+
+products=(SAMPLE1 SAMPLE2 SAMPLE3 OTHER)
+uninstall='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall'
+
+echo "== Installing Quorvin Sample 2.0.0 (x64), 1.0.0 and 3.0.0 (x86), and Quorvin Other 1.0.0"
+# Wine's own diagnostics from the first programs in a new prefix go to a log, not between the tables.
+log=$demo/wine.log
+: >"$log"
+for id in SAMPLE2 SAMPLE1 SAMPLE3 OTHER; do
+  file_var=${id}_FILE
+  status=0
+  wine msiexec /i "$(winepath -w "$packages/${!file_var}" 2>>"$log")" /qn 2>>"$log" || status=$?
+  if ((status != 0)); then
+    echo "msiexec failed on ${!file_var} with exit code $status (see $log)" >&2
+    exit 1
+  fi
+done
+
+# entry DUMP CODE: "name|version|hidden" of the product's key in a `reg query /s` dump, empty if absent.
+entry() {
+  awk -v code="$2" '
+    /^HKEY_/ { n = split($0, path, "\\"); inside = (toupper(path[n]) == toupper(code)); next }
+    inside && $1 == "DisplayName" { sub(/^ *DisplayName +REG_SZ +/, ""); name = $0 }
+    inside && $1 == "DisplayVersion" { version = $3 }
+    inside && $1 == "SystemComponent" { hidden = ($3 == "0x1") }
+    END { if (name != "" || version != "") printf "%s|%s|%s\n", name, version, hidden ? "yes" : "no" }
+  ' <<<"$1"
+}
+
+table() {
+  echo
+  echo "-- Uninstall entries $1"
+  local -A dumps
+  local view id code_var name_var version_var line name version hidden found
+  for view in 32 64; do
+    dumps[$view]=$(wine reg query "$uninstall" /s "/reg:$view" 2>/dev/null | tr -d '\r' || true)
+  done
+  printf '   %-16s %-8s %-6s %s\n' Product Version View Hidden
+  for id in "${products[@]}"; do
+    code_var=${id}_PRODUCT_CODE name_var=${id}_NAME version_var=${id}_VERSION
+    found=no
+    for view in 32 64; do
+      line=$(entry "${dumps[$view]}" "${!code_var}")
+      [[ -n $line ]] || continue
+      IFS='|' read -r name version hidden <<<"$line"
+      printf '   %-16s %-8s %-6s %s\n' "$name" "$version" "$view-bit" "$hidden"
+      found=yes
+    done
+    [[ $found == yes ]] || printf '   %-16s %-8s %-6s %s\n' "${!name_var}" "${!version_var}" - "(no entry)"
+  done
+  echo
+}
+
+run_tool() {
+  echo "\$ wine msitool.exe $*"
+  local status=0
+  wine "$tool" "$@" || status=$?
+  echo "(exit code $status)"
+}
+
+table "after installing"
+run_tool /hideoldaddremoves "/u:$SAMPLE_UPGRADE_CODE"
+table "after /hideoldaddremoves"
+run_tool /uninstall "/u:$SAMPLE_UPGRADE_CODE"
+table "after /uninstall"
