@@ -6,6 +6,7 @@
 #include "endtoend/SampleFamily.h"
 #include "endtoend/Tool.h"
 #include "endtoend/ToolTexts.h"
+#include "support/Tokens.h"
 #include "support/WindowsXpOverride.h"
 
 namespace {

@@ -13,6 +13,7 @@
 #include "support/CapturedStream.h"
 #include "support/FakeInstaller.h"
 #include "support/ProcessRunner.h"
+#include "support/Tokens.h"
 #include "support/WindowsXpOverride.h"
 
 namespace {
@@ -25,26 +26,6 @@ constexpr const char* kPrivilegeError =
     "This tool needs to be run with administrative rights.\n"
     "Please log in as an administrator or use the 'Run as...'\n"
     "functionality to run the tool with administrative rights.\n";
-
-// Attributes of the Administrators group in a token, or 0 when the token does not list it.
-DWORD AdministratorsAttributes(HANDLE token) {
-  DWORD size = 0;
-  GetTokenInformation(token, TokenGroups, nullptr, 0, &size);
-  std::vector<BYTE> buffer(size);
-  if (size == 0 || !GetTokenInformation(token, TokenGroups, buffer.data(), size, &size)) {
-    return 0;
-  }
-  BYTE administrators[SECURITY_MAX_SID_SIZE];
-  DWORD sidSize = sizeof(administrators);
-  CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &sidSize);
-  const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
-  for (DWORD i = 0; i < groups->GroupCount; ++i) {
-    if (EqualSid(groups->Groups[i].Sid, administrators)) {
-      return groups->Groups[i].Attributes;
-    }
-  }
-  return 0;
-}
 
 // Makes the current thread impersonate a token whose Administrators group is deny-only, for the
 // lifetime of the object.
@@ -80,7 +61,9 @@ DWORD PlatformMajorVersion() {
 TEST(Administrators, EnabledMembershipPasses) {
   UniqueToken process;
   ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, process.put()));
-  ASSERT_NE(AdministratorsAttributes(process.get()) & SE_GROUP_ENABLED, 0u);
+  const DWORD attributes = AdministratorsAttributes(process.get());
+  ASSERT_NE(attributes, kNotInToken);
+  ASSERT_NE(attributes & SE_GROUP_ENABLED, 0u);
   EXPECT_TRUE(UserInfo().IsAdministrator());
 }
 

@@ -7,7 +7,6 @@ namespace {
 using UniqueFileHandle = UniqueHandle<HANDLE, CloseHandle>;
 
 constexpr DWORD kReadChunk = 4096;
-constexpr DWORD kNoRestrictionFlags = 0;
 
 // One end of a pipe that a reader thread drains into text until the writer side is gone.
 struct PipeReader {
@@ -105,26 +104,4 @@ bool RunProcess(const std::wstring& commandLine, HANDLE primaryToken, ProcessOut
   output.standardOutput = std::move(standardOutput.text);
   output.standardError = std::move(standardError.text);
   return true;
-}
-
-UniqueToken MakeTokenWithoutAdministrators() noexcept {
-  UniqueToken processToken;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_DUPLICATE | TOKEN_QUERY | TOKEN_ASSIGN_PRIMARY,
-                        processToken.put())) {
-    return UniqueToken();
-  }
-  SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-  UniqueSid administrators;
-  if (!AllocateAndInitializeSid(&ntAuthority, /*nSubAuthorityCount=*/2, SECURITY_BUILTIN_DOMAIN_RID,
-                                DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, administrators.put())) {
-    return UniqueToken();
-  }
-  SID_AND_ATTRIBUTES disabled{administrators.get(), /*Attributes=*/0};
-  UniqueToken restricted;
-  if (!CreateRestrictedToken(processToken.get(), kNoRestrictionFlags, /*DisableSidCount=*/1, &disabled,
-                             /*DeletePrivilegeCount=*/0, /*PrivilegesToDelete=*/nullptr,
-                             /*RestrictedSidCount=*/0, /*SidsToRestrict=*/nullptr, restricted.put())) {
-    return UniqueToken();
-  }
-  return restricted;
 }

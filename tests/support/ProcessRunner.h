@@ -18,7 +18,3 @@ struct ProcessOutput {
 // output untouched, when the child cannot be started or its exit code cannot be read.
 [[nodiscard]] bool RunProcess(const std::wstring& commandLine, HANDLE primaryToken,
                               ProcessOutput& output) noexcept;
-
-// A primary token of this process in which Administrators is a deny-only group, as in a token that has
-// not been elevated; empty when the platform refuses one.
-[[nodiscard]] UniqueToken MakeTokenWithoutAdministrators() noexcept;
