@@ -22,7 +22,7 @@ enum class ValueSpecResult : int {
 struct OpenedValueSpec {
   RegistryKey key;
   std::wstring valueName;
-  std::optional<std::wstring> data;  // absent when the spec has no bar
+  std::optional<std::wstring> data;  // absent when the value spec has no bar
 };
 
 // Opens the key a spec names (see ValueSpecFormat.h): for reading with KEY_READ, or created for
@@ -35,6 +35,6 @@ struct OpenedValueSpec {
 constexpr unsigned kViewFlag32 = 1;
 constexpr unsigned kViewFlag64 = 2;
 
-// Writes the spec's data as a REG_DWORD (by string-to-long rules, saturating), or deletes the
+// Writes a value spec's data as a REG_DWORD (by string-to-long rules, saturating), or deletes the
 // value when the data is empty. A spec without data is malformed and touches nothing.
 [[nodiscard]] ValueSpecResult SetValueSpec(std::wstring_view spec, unsigned viewFlags) noexcept;
