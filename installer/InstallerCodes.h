@@ -9,9 +9,9 @@ constexpr unsigned kSuccess = 0;
 constexpr unsigned kSuccessRebootInitiated = 1641;
 constexpr unsigned kSuccessRebootRequired = 3010;
 
-constexpr int kUiLevelNone = 2;          // INSTALLUILEVEL_NONE
+constexpr int kUiLevelNone = 2;              // INSTALLUILEVEL_NONE
 constexpr int kInstallLevelMaximum = 65535;  // INSTALLLEVEL_MAXIMUM
-constexpr int kInstallStateAbsent = 2;   // INSTALLSTATE_ABSENT
+constexpr int kInstallStateAbsent = 2;       // INSTALLSTATE_ABSENT
 
 constexpr const wchar_t* kRemovalCommandLine = L"REMOVE=ALL REBOOT=ReallySuppress";
 

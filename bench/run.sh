@@ -1,0 +1,265 @@
+#!/usr/bin/env bash
+# Benchmark of msitool.exe under Wine against what an administrator would otherwise script:
+#   /hideoldaddremoves  versus  one `wine reg query` per older member and view, plus one `wine reg add`
+#                               where the entry exists;
+#   /uninstall          versus  one `wine msiexec /x {ProductCode} /qn` per member.
+# Families of 1, 10 and 50 real packages (built with wixl, half x86 and half x64) are installed once per
+# size; every measured run starts from a fresh copy of that installed prefix, with its wineserver and
+# Wine's system processes already running, and is checked afterwards (entries hidden, keys gone).
+# Prints Markdown tables: medians per size and side, then the executable's size and start-up time against
+# a trivial program. Run from anywhere; everything goes into build/bench/.
+#
+# Knobs (environment): BENCH_SIZES (default "1 10 50"), BENCH_REPS (5), BENCH_REPS_50 (repetitions for
+# size 50, default BENCH_REPS), BENCH_STARTUP_RUNS (10).
+set -euo pipefail
+
+started_us=${EPOCHREALTIME//[!0-9]/}
+repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$repo"
+
+read -r -a sizes <<<"${BENCH_SIZES:-1 10 50}"
+reps=${BENCH_REPS:-5}
+reps_50=${BENCH_REPS_50:-$reps}
+startup_runs=${BENCH_STARTUP_RUNS:-10}
+
+out=$repo/build/bench
+helper=$repo/bench/helper.py
+uninstall_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall'
+mkdir -p "$out"
+
+log() { printf '%s\n' "$*" >&2; }
+die() {
+  log ""
+  log "########################################################################"
+  log "BENCH FAILURE: $*"
+  log "########################################################################"
+  exit 1
+}
+now_us() { echo "${EPOCHREALTIME//[!0-9]/}"; }
+# seconds START_US END_US: the difference in seconds, to the microsecond.
+seconds() { printf '%d.%06d' $((($2 - $1) / 1000000)) $((($2 - $1) % 1000000)); }
+
+# --- Toolchain and build ---------------------------------------------------------------------------
+log "== toolchain"
+scripts/install-toolchain.sh
+log "== build (preset windows-x86, target msitool)"
+cmake --preset windows-x86 >"$out/configure.log" 2>&1 || { cat "$out/configure.log" >&2; die "cmake configure failed"; }
+cmake --build --preset windows-x86 --target msitool >"$out/build.log" 2>&1 ||
+  { tail -n 60 "$out/build.log" >&2; die "build of msitool failed (log: $out/build.log)"; }
+[[ -f build/windows-x86/bin/msitool.exe ]] || die "build/windows-x86/bin/msitool.exe is missing after the build"
+# A private copy: the build tree may be rebuilt by others while this runs.
+cp build/windows-x86/bin/msitool.exe "$out/msitool.exe"
+exe=$out/msitool.exe
+
+printf 'int main(){return 0;}\n' >"$out/trivial.c"
+i686-w64-mingw32-gcc-posix -static -mwindows -o "$out/trivial.exe" "$out/trivial.c"
+
+# --- Wine prefixes ------------------------------------------------------------------------------------
+# shellcheck source-path=SCRIPTDIR/..
+source scripts/wine-env.sh
+unset WINEPREFIX
+
+prefixes=$out/prefix
+base=$prefixes/base
+run=$prefixes/run
+used_prefixes=()
+
+stop_server() {
+  WINEPREFIX=$1 wineserver -k >/dev/null 2>&1 || true
+  WINEPREFIX=$1 wineserver -w >/dev/null 2>&1 || true
+}
+cleanup() {
+  local prefix
+  for prefix in "${used_prefixes[@]}"; do
+    [[ -d $prefix ]] && stop_server "$prefix"
+  done
+  rm -rf "$run"
+}
+trap cleanup EXIT
+
+use_prefix() {
+  local prefix
+  for prefix in "${used_prefixes[@]}"; do [[ $prefix == "$1" ]] && return 0; done
+  used_prefixes+=("$1")
+}
+
+# clone_prefix SOURCE DEST: DEST becomes a copy of SOURCE (see fresh_prefix), and is stopped at the end.
+clone_prefix() {
+  stop_server "$2"
+  fresh_prefix "$1" "$2"
+  use_prefix "$2"
+}
+
+# start_server PREFIX: a persistent wineserver plus Wine's system processes (services, explorer, ...),
+# so that the timed part pays neither.
+start_server() {
+  WINEPREFIX=$1 wineserver -p
+  WINEPREFIX=$1 wine cmd /c exit </dev/null >/dev/null 2>&1
+}
+
+# check STATE FAMILY_TSV PREFIX: dumps both registry views of the Uninstall key and checks them.
+check_state() {
+  local state=$1 family=$2 prefix=$3 view
+  for view in 32 64; do
+    WINEPREFIX=$prefix wine reg query "$uninstall_key" /s /reg:$view </dev/null >"$out/dump.$view.txt" 2>&1 ||
+      true
+  done
+  python3 "$helper" check "$state" "$family" "$out/dump.32.txt" "$out/dump.64.txt" "$prefix"
+}
+
+log "== base prefix"
+boot_prefix "$base" || die "could not boot a Wine prefix in $base"
+use_prefix "$base"
+
+# --- Families -----------------------------------------------------------------------------------------
+# build_family SIZE: packages into build/bench/packages/SIZE, installed into build/bench/prefix/family-SIZE.
+build_family() {
+  local size=$1 dir=$out/packages/$1 template=$prefixes/family-$1
+  local index version arch product component folder program_files win64
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  python3 "$helper" family "$size" >"$dir/family.tsv"
+  while IFS=$'\t' read -r index version arch product component folder; do
+    [[ $index == upgrade ]] && continue
+    if [[ $arch == x86 ]]; then program_files=ProgramFilesFolder win64=no; else program_files=ProgramFiles64Folder win64=yes; fi
+    (cd tests/packages && wixl -a "$arch" -D ProductCode="$product" -D ProductName="Quorvin Bench $size" \
+      -D Version="$version" -D UpgradeCode="$(family_upgrade "$size")" -D Manufacturer=Quorvin \
+      -D ProgramFiles="$program_files" -D Win64="$win64" -D FolderName="$folder" \
+      -D ComponentCode="$component" -o "$dir/$folder.msi" Package.wxs) || die "wixl failed for $folder"
+  done <"$dir/family.tsv"
+
+  clone_prefix "$base" "$template"
+  start_server "$template"
+  while IFS=$'\t' read -r index version arch product component folder; do
+    [[ $index == upgrade ]] && continue
+    WINEPREFIX=$template wine msiexec /i "$dir/$folder.msi" /qn </dev/null >/dev/null 2>&1 ||
+      die "installing $folder.msi into $template failed"
+  done <"$dir/family.tsv"
+  check_state installed "$dir/family.tsv" "$template" || die "family of $size is not installed as expected"
+  # Stopping the server writes the registry to disk; the copies are made from the files.
+  stop_server "$template"
+}
+family_upgrade() { awk -F'\t' '$1 == "upgrade" { print $2 }' "$out/packages/$1/family.tsv"; }
+family_codes() { awk -F'\t' '$1 != "upgrade" { print $4 }' "$out/packages/$1/family.tsv"; }
+# The members other than the newest (the newest has the highest index), as the loop an administrator
+# writes to hide the old entries would list them.
+family_older_codes() { awk -F'\t' '$1 != "upgrade" && $1 != '"$1"' { print $4 }' "$out/packages/$1/family.tsv"; }
+
+results=$out/results.tsv
+startup=$out/startup.tsv
+: >"$results"
+: >"$startup"
+
+# measure OPERATION SIZE SIDE REP: one run from a fresh copy of the installed family; appends a sample.
+measure() {
+  local operation=$1 size=$2 side=$3 rep=$4
+  local template=$prefixes/family-$size family=$out/packages/$size/family.tsv
+  local upgrade calls=0 failed=0 code view t0 t1 state rc=0
+  local -a codes
+  upgrade=$(family_upgrade "$size")
+  if [[ $operation == hideoldaddremoves ]]; then
+    mapfile -t codes < <(family_older_codes "$size")
+    state=hidden
+  else
+    mapfile -t codes < <(family_codes "$size")
+    state=removed
+  fi
+  clone_prefix "$template" "$run"
+  start_server "$run"
+  export WINEPREFIX=$run
+
+  if [[ $side == tool ]]; then
+    calls=1
+    t0=$(now_us)
+    wine "$exe" "/$operation" "/u:$upgrade" </dev/null >/dev/null 2>&1 || rc=$?
+    t1=$(now_us)
+    ((rc == 0)) || failed=1
+  elif [[ $operation == hideoldaddremoves ]]; then
+    t0=$(now_us)
+    for code in "${codes[@]}"; do
+      for view in 32 64; do
+        calls=$((calls + 1))
+        if wine reg query "$uninstall_key\\$code" /v DisplayName /reg:$view </dev/null >/dev/null 2>&1; then
+          calls=$((calls + 1))
+          wine reg add "$uninstall_key\\$code" /v SystemComponent /t REG_DWORD /d 1 /f /reg:$view \
+            </dev/null >/dev/null 2>&1 || failed=1
+        fi
+      done
+    done
+    t1=$(now_us)
+  else
+    t0=$(now_us)
+    for code in "${codes[@]}"; do
+      calls=$((calls + 1))
+      wine msiexec /x "$code" /qn </dev/null >/dev/null 2>&1 || failed=1
+    done
+    t1=$(now_us)
+  fi
+  unset WINEPREFIX
+
+  ((failed == 0)) || die "$operation, size $size, $side, repetition $rep: a command failed (exit code $rc)"
+  check_state "$state" "$family" "$run" ||
+    die "$operation, size $size, $side, repetition $rep: the family is not $state afterwards"
+  stop_server "$run"
+  local elapsed
+  elapsed=$(seconds "$t0" "$t1")
+  printf '%s\t%s\t%s\t%s\t%s\t%s\n' "$operation" "$size" "$side" "$rep" "$elapsed" "$calls" >>"$results"
+  log "   $operation size $size rep $rep $side: $elapsed s ($calls wine invocations)"
+}
+
+for size in "${sizes[@]}"; do
+  log "== family of $size: packages and install"
+  build_family "$size"
+  n=$reps
+  ((size == 50)) && n=$reps_50
+  for operation in hideoldaddremoves uninstall; do
+    for ((rep = 1; rep <= n; rep++)); do
+      # Alternate which side goes first, so that drift on the shared machine hits both alike.
+      if ((rep % 2)); then
+        measure "$operation" "$size" tool "$rep"
+        measure "$operation" "$size" loop "$rep"
+      else
+        measure "$operation" "$size" loop "$rep"
+        measure "$operation" "$size" tool "$rep"
+      fi
+    done
+  done
+done
+
+# --- Start-up -----------------------------------------------------------------------------------------
+log "== start-up: $startup_runs runs each"
+startup_prefix=$prefixes/startup
+clone_prefix "$base" "$startup_prefix"
+start_server "$startup_prefix"
+export WINEPREFIX=$startup_prefix
+exe_size=$(stat -c %s "$exe")
+trivial_size=$(stat -c %s "$out/trivial.exe")
+# One untimed run each for the page cache.
+wine "$exe" '/?' </dev/null >/dev/null 2>&1 || die "msitool.exe /? failed"
+wine "$out/trivial.exe" </dev/null >/dev/null 2>&1 || die "trivial.exe failed"
+for ((i = 1; i <= startup_runs; i++)); do
+  t0=$(now_us); wine "$exe" '/?' </dev/null >/dev/null 2>&1 || die "msitool.exe /? failed"; t1=$(now_us)
+  printf 'msitool.exe /?\t%s\t%s\n' "$exe_size" "$(seconds "$t0" "$t1")" >>"$startup"
+  t0=$(now_us); wine "$out/trivial.exe" </dev/null >/dev/null 2>&1 || die "trivial.exe failed"; t1=$(now_us)
+  printf 'trivial.exe (int main(){return 0;})\t%s\t%s\n' "$trivial_size" "$(seconds "$t0" "$t1")" >>"$startup"
+done
+unset WINEPREFIX
+stop_server "$startup_prefix"
+
+# --- Report -------------------------------------------------------------------------------------------
+echo
+echo "## msitool benchmark ($(wine --version), $(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC'))"
+echo
+python3 "$helper" report "$results" "$startup"
+echo
+echo "Medians of $reps repetitions$([[ $reps_50 != "$reps" ]] && echo " ($reps_50 for size 50)"), tool and loop alternating."
+echo "Each run starts from a fresh copy of the installed family with its wineserver already running and is"
+echo "checked afterwards (hidden: SystemComponent=1 on every older member, none on the newest; uninstall:"
+echo "no member's Uninstall key in either view, no member's folder left)."
+echo "The hide loop lists only the members older than the newest (the administrator knows the product"
+echo "codes and which is newest): per member one \`wine reg query ... /v DisplayName\` per view and one"
+echo "\`wine reg add ... SystemComponent\` where it exists; for one member it has nothing to do."
+echo "The uninstall loop runs one \`wine msiexec /x {ProductCode} /qn\` per member."
+echo "Start-up: $startup_runs runs each of \`wine PROGRAM\` (msitool with \`/?\`), output to /dev/null."
+echo
+echo "Total runtime: $(seconds "$started_us" "$(now_us)") s. Raw samples: build/bench/results.tsv, build/bench/startup.tsv."
