@@ -47,6 +47,8 @@ class UniqueHandle {
   Handle handle_{};
 };
 
-using UniqueToken = UniqueHandle<HANDLE, CloseHandle>;
+using UniqueKernelHandle = UniqueHandle<HANDLE, CloseHandle>;
+using UniqueToken = UniqueKernelHandle;
+using UniqueKey = UniqueHandle<HKEY, RegCloseKey>;
 using UniqueSid = UniqueHandle<PSID, FreeSid>;
 using UniqueLocalMemory = UniqueHandle<HLOCAL, LocalFree>;

@@ -18,6 +18,6 @@ class RegistryKey {
  private:
   RegistryKey(HKEY opened, HKEY root) noexcept : opened_(opened), root_(root) {}
 
-  UniqueHandle<HKEY, RegCloseKey> opened_;
+  UniqueKey opened_;
   HKEY root_ = nullptr;
 };

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr DWORD kSuccess = 0;
-constexpr DWORD kBadArguments = 160;
 
 struct FrontEndCase {
   const char* name;

@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr DWORD kSuccess = 0;
 
 class HideTest : public InstalledProductsTest {
  protected:
@@ -16,9 +15,7 @@ class HideTest : public InstalledProductsTest {
   // Runs the hide action for the sample family and expects a quiet success.
   void HideSampleFamily() {
     const ProcessOutput output = RunTool(L"/hideoldaddremoves /u:" + std::wstring(kSampleUpgradeCode));
-    EXPECT_EQ(kSuccess, output.exitCode);
-    EXPECT_EQ(kBanner, output.standardOutput);
-    EXPECT_EQ("", output.standardError);
+    ExpectQuietSuccess(output);
   }
 };
 

@@ -4,7 +4,7 @@
 
 namespace {
 
-constexpr DWORD kSuccess = 0;
+constexpr DWORD kInstallerSuccess = 0;
 constexpr DWORD kHidden = 1;
 
 // For messages: the package's file name, which tells product, version and architecture.
@@ -19,7 +19,7 @@ std::string Describe(const TestPackage& package) {
 void InstalledProductsTest::SetUp() {
   for (const TestPackage& package : packages_) {
     SCOPED_TRACE(Describe(package));
-    ASSERT_EQ(kSuccess, InstallPackage(package));
+    ASSERT_EQ(kInstallerSuccess, InstallPackage(package));
     RegistryValues entry;
     ASSERT_TRUE(ReadUninstallKey(package.productCode, PackageView(package), entry));
     ASSERT_EQ(0u, entry.count(kSystemComponent));
@@ -35,7 +35,7 @@ void InstalledProductsTest::TearDown() {
   for (auto package = packages_.rbegin(); package != packages_.rend(); ++package) {
     if (UninstallKeyExists(package->productCode, PackageView(*package))) {
       SCOPED_TRACE(Describe(*package));
-      EXPECT_EQ(kSuccess, RemoveProduct(package->productCode));
+      EXPECT_EQ(kInstallerSuccess, RemoveProduct(package->productCode));
     }
   }
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "endtoend/ToolTexts.h"
+
 namespace {
 
 constexpr DWORD kNotStarted = 0xFFFFFFFF;
@@ -25,4 +27,10 @@ ProcessOutput RunTool(const std::wstring& arguments, HANDLE primaryToken) {
     output.exitCode = kNotStarted;
   }
   return output;
+}
+
+void ExpectQuietSuccess(const ProcessOutput& output) {
+  EXPECT_EQ(kSuccess, output.exitCode);
+  EXPECT_EQ(kBanner, output.standardOutput);
+  EXPECT_EQ("", output.standardError);
 }

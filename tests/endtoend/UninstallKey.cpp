@@ -5,18 +5,17 @@
 #include <utility>
 
 #include "common/UniqueHandle.h"
+#include "support/ScratchKey.h"
+#include "support/UninstallEntries.h"
 
 namespace {
 
-using UniqueKey = UniqueHandle<HKEY, RegCloseKey>;
-
-constexpr wchar_t kUninstallRoot[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 // Value names are at most 16383 characters; the data of an uninstall entry is far below this.
 constexpr DWORD kNameCapacity = 16384;
 constexpr DWORD kDataCapacity = 65536;
 
 [[nodiscard]] bool OpenUninstallKey(const std::wstring& productCode, View view, UniqueKey& key) {
-  const std::wstring path = kUninstallRoot + productCode;
+  const std::wstring path = UninstallEntries::KeyPath(productCode);
   return RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), /*ulOptions=*/0,
                        KEY_QUERY_VALUE | static_cast<REGSAM>(view), key.put()) == ERROR_SUCCESS;
 }
@@ -66,8 +65,7 @@ bool ReadUninstallKey(const std::wstring& productCode, View view, RegistryValues
 }
 
 bool UninstallKeyExists(const std::wstring& productCode, View view) {
-  UniqueKey key;
-  return OpenUninstallKey(productCode, view, key);
+  return KeyExists(HKEY_LOCAL_MACHINE, UninstallEntries::KeyPath(productCode), static_cast<REGSAM>(view));
 }
 
 RegistryValue DwordValue(DWORD data) {

@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr DWORD kSuccess = 0;
 
 // The names of the *.msi files in the user's temporary folder.
 std::set<std::wstring> PackagesInTemp() {
@@ -27,9 +26,7 @@ class UninstallTest : public InstalledProductsTest {
   // Runs the uninstall action for the sample family and expects a quiet success.
   void UninstallSampleFamily() {
     const ProcessOutput output = RunTool(L"/uninstall /u:" + std::wstring(kSampleUpgradeCode));
-    EXPECT_EQ(kSuccess, output.exitCode);
-    EXPECT_EQ(kBanner, output.standardOutput);
-    EXPECT_EQ("", output.standardError);
+    ExpectQuietSuccess(output);
   }
 };
 

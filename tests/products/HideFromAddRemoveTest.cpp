@@ -116,7 +116,7 @@ class ReadOnlyKey {
  private:
   bool SetAccess(const wchar_t* sddl) {
     UniqueLocalMemory descriptor;
-    UniqueHandle<HKEY, RegCloseKey> key;
+    UniqueKey key;
     return ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
                                                                 descriptor.put(), nullptr) &&
            RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, WRITE_DAC | view_, key.put()) ==

@@ -10,8 +10,8 @@ constexpr DWORD kPipeSize = 1 << 20;
 }  // namespace
 
 std::string CaptureStandardStream(DWORD standardHandle, const std::function<void()>& write) {
-  UniqueToken readEnd;
-  UniqueToken writeEnd;
+  UniqueKernelHandle readEnd;
+  UniqueKernelHandle writeEnd;
   if (!CreatePipe(readEnd.put(), writeEnd.put(), /*attributes=*/nullptr, kPipeSize)) {
     return "<no pipe>";
   }

@@ -4,13 +4,11 @@
 
 namespace {
 
-using UniqueFileHandle = UniqueHandle<HANDLE, CloseHandle>;
-
 constexpr DWORD kReadChunk = 4096;
 
 // One end of a pipe that a reader thread drains into text until the writer side is gone.
 struct PipeReader {
-  UniqueFileHandle pipe;
+  UniqueKernelHandle pipe;
   std::string text;
 };
 
@@ -27,7 +25,7 @@ DWORD WINAPI DrainPipe(void* context) {
 }
 
 // A pipe whose write end the child inherits and whose read end stays with this process.
-[[nodiscard]] bool CreateOutputPipe(UniqueFileHandle& readEnd, UniqueFileHandle& writeEnd) noexcept {
+[[nodiscard]] bool CreateOutputPipe(UniqueKernelHandle& readEnd, UniqueKernelHandle& writeEnd) noexcept {
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, /*lpSecurityDescriptor=*/nullptr, TRUE};
   HANDLE read = nullptr;
   HANDLE write = nullptr;
@@ -37,11 +35,11 @@ DWORD WINAPI DrainPipe(void* context) {
   return SetHandleInformation(read, HANDLE_FLAG_INHERIT, /*dwFlags=*/0) != FALSE;
 }
 
-[[nodiscard]] UniqueFileHandle OpenNullInput() noexcept {
+[[nodiscard]] UniqueKernelHandle OpenNullInput() noexcept {
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, /*lpSecurityDescriptor=*/nullptr, TRUE};
   HANDLE file = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, /*hTemplateFile=*/nullptr);
-  return UniqueFileHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+  return UniqueKernelHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
 }
 
 }  // namespace
@@ -49,9 +47,9 @@ DWORD WINAPI DrainPipe(void* context) {
 bool RunProcess(const std::wstring& commandLine, HANDLE primaryToken, ProcessOutput& output) noexcept {
   PipeReader standardOutput;
   PipeReader standardError;
-  UniqueFileHandle outputWriteEnd;
-  UniqueFileHandle errorWriteEnd;
-  UniqueFileHandle input = OpenNullInput();
+  UniqueKernelHandle outputWriteEnd;
+  UniqueKernelHandle errorWriteEnd;
+  UniqueKernelHandle input = OpenNullInput();
   if (!input || !CreateOutputPipe(standardOutput.pipe, outputWriteEnd) ||
       !CreateOutputPipe(standardError.pipe, errorWriteEnd)) {
     return false;
@@ -79,14 +77,14 @@ bool RunProcess(const std::wstring& commandLine, HANDLE primaryToken, ProcessOut
                            /*bInheritHandles=*/TRUE, /*dwCreationFlags=*/0, /*lpEnvironment=*/nullptr,
                            /*lpCurrentDirectory=*/nullptr, &startup, &information);
   if (!started) return false;
-  UniqueFileHandle process(information.hProcess);
-  UniqueFileHandle thread(information.hThread);
+  UniqueKernelHandle process(information.hProcess);
+  UniqueKernelHandle thread(information.hThread);
   // Only the child may hold the write ends now, or the readers would never see the end of the streams.
   outputWriteEnd.reset();
   errorWriteEnd.reset();
   input.reset();
 
-  UniqueFileHandle errorThread(CreateThread(/*lpThreadAttributes=*/nullptr, /*dwStackSize=*/0, DrainPipe,
+  UniqueKernelHandle errorThread(CreateThread(/*lpThreadAttributes=*/nullptr, /*dwStackSize=*/0, DrainPipe,
                                             &standardError, /*dwCreationFlags=*/0, /*lpThreadId=*/nullptr));
   if (!errorThread) {
     // No second thread: read the streams one after the other, which suffices for short output.

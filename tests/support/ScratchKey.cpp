@@ -6,8 +6,6 @@
 
 namespace {
 
-using UniqueKey = UniqueHandle<HKEY, RegCloseKey>;
-
 UniqueKey OpenKey(HKEY root, const std::wstring& path, REGSAM access) {
   UniqueKey key;
   RegOpenKeyExW(root, path.c_str(), /*options=*/0, access, key.put());

@@ -6,8 +6,6 @@
 
 namespace {
 
-using UniqueKey = UniqueHandle<HKEY, RegCloseKey>;
-
 constexpr wchar_t kVersionName[] = L"Version";
 constexpr wchar_t kWindowsXp[] = L"winxp";
 
