@@ -2,9 +2,10 @@
 
 #include <string_view>
 
-#include "app/ActionStage.h"
 #include "app/ExitCodes.h"
 #include "common/AsciiCase.h"
+#include "installer/Installer.h"
+#include "products/ActionStage.h"
 #include "security/UserInfo.h"
 
 namespace {
@@ -60,6 +61,8 @@ void CommandLine::Parse(int argumentCount, const wchar_t* const* arguments) {
   }
 }
 
+int CommandLine::Run() const { return Run(installer::SystemInstaller()); }
+
 int CommandLine::Run(installer::Installer& installer) const {
   if (!IsValid()) {
     return kExitBadArguments;
@@ -73,6 +76,10 @@ int CommandLine::Run(installer::Installer& installer) const {
   if (upgradeCode_.empty()) {
     return kExitSuccess;
   }
-  RunActionStage(*this, installer);
+  // /hideoldaddremoves wins when both actions are given.
+  const FamilyAction action = hideOld_     ? FamilyAction::kHideOld
+                              : uninstall_ ? FamilyAction::kUninstall
+                                           : FamilyAction::kNone;
+  RunActionStage(installer, upgradeCode_, action);
   return kExitSuccess;
 }

@@ -2,7 +2,9 @@
 
 #include <string>
 
-#include "installer/Installer.h"
+namespace installer {
+class Installer;
+}
 
 // The tool's switches and upgrade code, as one parse of its arguments found them.
 class CommandLine {
@@ -18,7 +20,9 @@ class CommandLine {
 
   // The run sequence: validity, help, the Administrators gate, the upgrade code, then the action.
   // Returns the exit code 0, 5 or 160; what the action achieved does not change it.
-  int Run(installer::Installer& installer = installer::SystemInstaller()) const;
+  // Run() acts through the machine's installer service, Run(installer) through the one given.
+  int Run() const;
+  int Run(installer::Installer& installer) const;
 
   int argumentCount() const { return argumentCount_; }
   const std::wstring& programPath() const { return programPath_; }

@@ -8,7 +8,7 @@
 #include <cwchar>
 #include <iterator>
 
-#include "app/ConsoleWrite.h"
+#include "common/ConsoleWrite.h"
 #include "app/ToolVersion.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/ConsoleWrite.h"
+#include "common/ConsoleWrite.h"
 #include "common/UniqueHandle.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <string>
 
-#include "app/ConsoleWrite.h"
+#include "common/ConsoleWrite.h"
 #include "support/CapturedStream.h"
 
 namespace {

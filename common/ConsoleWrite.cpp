@@ -1,4 +1,4 @@
-#include "app/ConsoleWrite.h"
+#include "common/ConsoleWrite.h"
 
 #include <windows.h>
 
