@@ -2,9 +2,13 @@
 
 #include <windows.h>
 
-// Owns one platform handle and releases it with Close; move-only.
+#include <cstdint>
+#include <type_traits>
+
+// Owns one platform handle and releases it with Close; move-only. kInvalid is the handle kind's
+// empty value: 0 for most, -1 (INVALID_HANDLE_VALUE) for files and find handles.
 // Releasing keeps the caller's last-error value, so a failure can still be read after cleanup.
-template <typename Handle, auto Close>
+template <typename Handle, auto Close, std::intptr_t kInvalid = 0>
 class UniqueHandle {
  public:
   UniqueHandle() noexcept = default;
@@ -18,18 +22,26 @@ class UniqueHandle {
   UniqueHandle& operator=(const UniqueHandle&) = delete;
   ~UniqueHandle() { reset(); }
 
+  static Handle Invalid() noexcept {
+    if constexpr (std::is_pointer_v<Handle>) {
+      return reinterpret_cast<Handle>(kInvalid);
+    } else {
+      return static_cast<Handle>(kInvalid);
+    }
+  }
+
   Handle get() const noexcept { return handle_; }
-  explicit operator bool() const noexcept { return handle_ != Handle{}; }
+  explicit operator bool() const noexcept { return handle_ != Invalid(); }
 
   // Gives up ownership without closing.
   Handle release() noexcept {
     Handle handle = handle_;
-    handle_ = Handle{};
+    handle_ = Invalid();
     return handle;
   }
 
-  void reset(Handle handle = Handle{}) noexcept {
-    if (handle_ != Handle{}) {
+  void reset(Handle handle = Invalid()) noexcept {
+    if (handle_ != Invalid()) {
       const DWORD lastError = GetLastError();
       Close(handle_);
       SetLastError(lastError);
@@ -44,11 +56,18 @@ class UniqueHandle {
   }
 
  private:
-  Handle handle_{};
+  Handle handle_ = Invalid();
 };
+
+constexpr std::intptr_t kInvalidHandleValue = -1;  // INVALID_HANDLE_VALUE, as a template argument
 
 using UniqueKernelHandle = UniqueHandle<HANDLE, CloseHandle>;
 using UniqueToken = UniqueKernelHandle;
+using UniqueFile = UniqueHandle<HANDLE, CloseHandle, kInvalidHandleValue>;
+using UniqueFindHandle = UniqueHandle<HANDLE, FindClose, kInvalidHandleValue>;
 using UniqueKey = UniqueHandle<HKEY, RegCloseKey>;
 using UniqueSid = UniqueHandle<PSID, FreeSid>;
-using UniqueLocalMemory = UniqueHandle<HLOCAL, LocalFree>;
+// Security descriptors that ConvertStringSecurityDescriptorToSecurityDescriptorW allocates.
+using UniqueSecurityDescriptor = UniqueHandle<PSECURITY_DESCRIPTOR, LocalFree>;
+// Text that ConvertSidToStringSidW and FormatMessageW allocate.
+using UniqueLocalString = UniqueHandle<wchar_t*, LocalFree>;

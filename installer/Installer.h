@@ -10,23 +10,26 @@ class Installer {
 
   // MsiEnumRelatedProductsW: fills productCode (at least 39 characters) with the index-th product
   // of the upgrade code's family; any other result than 0 ends the enumeration.
-  virtual unsigned EnumRelatedProducts(const wchar_t* upgradeCode, unsigned long index,
-                                       wchar_t* productCode) = 0;
+  [[nodiscard]] virtual unsigned EnumRelatedProducts(const wchar_t* upgradeCode,
+                                                     unsigned long index, wchar_t* productCode) = 0;
 
   // MsiGetProductInfoW: length is the buffer's size in characters on the way in, and the value's
   // length on the way out.
-  virtual unsigned GetProductInfo(const wchar_t* productCode, const wchar_t* property,
-                                  wchar_t* value, unsigned long* length) = 0;
+  [[nodiscard]] virtual unsigned GetProductInfo(const wchar_t* productCode,
+                                                const wchar_t* property, wchar_t* value,
+                                                unsigned long* length) = 0;
 
   // MsiSetInternalUI with no window: returns the level that was set before.
-  virtual int SetInternalUI(int level) = 0;
+  [[nodiscard]] virtual int SetInternalUI(int level) = 0;
 
   // MsiConfigureProductExW.
-  virtual unsigned ConfigureProductEx(const wchar_t* productCode, int installLevel,
-                                      int installState, const wchar_t* commandLine) = 0;
+  [[nodiscard]] virtual unsigned ConfigureProductEx(const wchar_t* productCode, int installLevel,
+                                                    int installState,
+                                                    const wchar_t* commandLine) = 0;
 
   // MsiInstallProductW.
-  virtual unsigned InstallProduct(const wchar_t* packagePath, const wchar_t* commandLine) = 0;
+  [[nodiscard]] virtual unsigned InstallProduct(const wchar_t* packagePath,
+                                                const wchar_t* commandLine) = 0;
 };
 
 // The machine's Windows Installer service, through msi.dll.

@@ -43,7 +43,7 @@ std::wstring TemporaryFolder() {
 }
 
 bool CreatePrivateFolder(const std::wstring& folder) {
-  const UniqueLocalMemory descriptor = PrivateFolderSecurity();
+  const UniqueSecurityDescriptor descriptor = PrivateFolderSecurity();
   if (!descriptor) {
     return false;
   }
@@ -54,8 +54,8 @@ bool CreatePrivateFolder(const std::wstring& folder) {
 
 }  // namespace
 
-UniqueLocalMemory PrivateFolderSecurity() {
-  UniqueLocalMemory descriptor;
+UniqueSecurityDescriptor PrivateFolderSecurity() {
+  UniqueSecurityDescriptor descriptor;
   ConvertStringSecurityDescriptorToSecurityDescriptorW(kPrivateFolderSddl, SDDL_REVISION_1,
                                                        descriptor.put(), /*descriptorSize=*/nullptr);
   return descriptor;

@@ -38,4 +38,4 @@ bool IsPlainFileName(std::wstring_view name) noexcept;
 // The security descriptor a private folder is created with: full control for SYSTEM and the
 // Administrators, inherited by the files in it, and nothing inherited from the parent. Empty when
 // the system cannot build it.
-UniqueLocalMemory PrivateFolderSecurity();
+UniqueSecurityDescriptor PrivateFolderSecurity();

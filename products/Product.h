@@ -19,22 +19,22 @@ class Product {
   virtual std::wstring GetVersionString() const;
 
   // True when this version is strictly higher; an unparsable version counts as 0.0.0.0.
-  virtual bool IsNewerThan(const Product& other) const;
+  [[nodiscard]] virtual bool IsNewerThan(const Product& other) const;
 
   // Writes SystemComponent = 1 under the product's uninstall key in each registry view where the
   // key has a DisplayName. True when at least one view was written.
-  virtual bool HideFromAddRemove();
+  [[nodiscard]] virtual bool HideFromAddRemove();
 
   // Removes the product silently without a restart, from its cached package when the installer
   // refuses the plain removal. True when it was removed either way.
-  virtual bool Uninstall();
+  [[nodiscard]] virtual bool Uninstall();
 
   // Reads the version as four numbers, -1 for each that the string does not give. False, with the
   // outputs untouched, when not even the first number can be read.
-  virtual bool ParseVersion(int& major, int& minor, int& build, int& revision) const;
+  [[nodiscard]] virtual bool ParseVersion(int& major, int& minor, int& build, int& revision) const;
 
   // Removes the product from a private copy of its cached package. True when the removal succeeded.
-  virtual bool UninstallFromCachedPackage();
+  [[nodiscard]] virtual bool UninstallFromCachedPackage();
 
  private:
   std::wstring productCode_;

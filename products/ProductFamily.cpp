@@ -77,7 +77,8 @@ unsigned ProductFamily::UninstallAll() {
       ++removed;
     }
   }
-  installer_.SetInternalUI(savedLevel);
+  // The level this returns is the tool's own kUiLevelNone, set above: nothing to keep.
+  static_cast<void>(installer_.SetInternalUI(savedLevel));
   products_.remove(nullptr);
   return removed;
 }

@@ -18,21 +18,21 @@ class ProductFamily {
   ProductFamily(const ProductFamily&) = delete;
   ProductFamily& operator=(const ProductFamily&) = delete;
 
-  virtual unsigned Count() const;
+  [[nodiscard]] virtual unsigned Count() const;
 
   // Hides the entry of every product but the newest. Returns how many were hidden.
-  virtual unsigned HideOldProducts();
+  [[nodiscard]] virtual unsigned HideOldProducts();
 
   // Hides the entry of every product whose code does not start with productCode (any case of A
   // to Z). Returns how many were hidden.
-  virtual unsigned HideAllExcept(std::wstring_view productCode);
+  [[nodiscard]] virtual unsigned HideAllExcept(std::wstring_view productCode);
 
   // Uninstalls every product, newest first, with the installer's own interface switched off; the
   // products removed leave the family. Returns how many were removed.
-  virtual unsigned UninstallAll();
+  [[nodiscard]] virtual unsigned UninstallAll();
 
   // The product with the highest version, the first enumerated of equals; nullptr when empty.
-  Product* Newest() const;
+  [[nodiscard]] Product* Newest() const;
 
   // The products in their current order: enumeration order until UninstallAll sorts them.
   const std::list<std::unique_ptr<Product>>& products() const noexcept { return products_; }

@@ -7,4 +7,4 @@
 // or number ends the scan, and whatever follows is ignored. A number outside the signed 32-bit
 // range saturates to the range's limit. Returns how many numbers were read (0 to 4); only those
 // are written to components.
-int ScanVersionNumbers(std::wstring_view text, int (&components)[4]) noexcept;
+[[nodiscard]] int ScanVersionNumbers(std::wstring_view text, int (&components)[4]) noexcept;

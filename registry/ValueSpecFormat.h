@@ -18,4 +18,4 @@ struct ParsedValueSpec {
 
 // The parts of spec, which they point into; nullopt when the root is unknown or no double
 // backslash ends the key path.
-std::optional<ParsedValueSpec> ParseValueSpec(std::wstring_view spec) noexcept;
+[[nodiscard]] std::optional<ParsedValueSpec> ParseValueSpec(std::wstring_view spec) noexcept;

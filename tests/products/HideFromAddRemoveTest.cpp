@@ -115,7 +115,7 @@ class ReadOnlyKey {
 
  private:
   bool SetAccess(const wchar_t* sddl) {
-    UniqueLocalMemory descriptor;
+    UniqueSecurityDescriptor descriptor;
     UniqueKey key;
     return ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
                                                                 descriptor.put(), nullptr) &&

@@ -16,8 +16,8 @@
 namespace {
 
 std::wstring SidText(PSID sid) {
-  UniqueLocalMemory text;
-  if (!ConvertSidToStringSidW(sid, reinterpret_cast<LPWSTR*>(text.put()))) {
+  UniqueLocalString text;
+  if (!ConvertSidToStringSidW(sid, text.put())) {
     return L"?";
   }
   return static_cast<const wchar_t*>(text.get());
@@ -52,7 +52,7 @@ TEST_F(PackageCopyTest, FolderNamesAreNewEveryTime) {
 // Wine keeps no access list on files (it reads back SYSTEM and the user whatever was set), so
 // this checks the descriptor the folder is created with rather than the folder.
 TEST(PrivateFolderSecurity, GrantsOnlySystemAndAdministratorsAndInheritsNothing) {
-  const UniqueLocalMemory descriptor = PrivateFolderSecurity();
+  const UniqueSecurityDescriptor descriptor = PrivateFolderSecurity();
   ASSERT_TRUE(descriptor);
   SECURITY_DESCRIPTOR_CONTROL control = 0;
   DWORD revision = 0;
