@@ -115,17 +115,14 @@ use_prefix "$base"
 # build_family SIZE: packages into build/bench/packages/SIZE, installed into build/bench/prefix/family-SIZE.
 build_family() {
   local size=$1 dir=$out/packages/$1 template=$prefixes/family-$1
-  local index version arch product component folder program_files win64
+  local index version arch product component folder
   rm -rf "$dir"
   mkdir -p "$dir"
   python3 "$helper" family "$size" >"$dir/family.tsv"
   while IFS=$'\t' read -r index version arch product component folder; do
     [[ $index == upgrade ]] && continue
-    if [[ $arch == x86 ]]; then program_files=ProgramFilesFolder win64=no; else program_files=ProgramFiles64Folder win64=yes; fi
-    (cd tests/packages && wixl -a "$arch" -D ProductCode="$product" -D ProductName="Quorvin Bench $size" \
-      -D Version="$version" -D UpgradeCode="$(family_upgrade "$size")" -D Manufacturer=Quorvin \
-      -D ProgramFiles="$program_files" -D Win64="$win64" -D FolderName="$folder" \
-      -D ComponentCode="$component" -o "$dir/$folder.msi" Package.wxs) || die "wixl failed for $folder"
+    bash scripts/make-package.sh "$dir/$folder.msi" "$arch" "Quorvin Bench $size" "$version" "$product" \
+      "$(family_upgrade "$size")" "$component" "$folder" || die "making $folder.msi failed"
   done <"$dir/family.tsv"
 
   clone_prefix "$base" "$template"
