@@ -14,6 +14,9 @@ import statistics
 import sys
 import uuid
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "scripts"))
+from reg_dump import read_dump  # noqa: E402
+
 # Fixed namespace, so that the packages and their codes are the same from one run to the next.
 NAMESPACE = uuid.UUID("6f0c2a8e-3d41-4b7a-9c55-1e2f7a9b0c31")
 
@@ -42,26 +45,9 @@ def read_family(path):
     return upgrade, members
 
 
-def parse_dump(path):
-    """Parses `reg query ...\\Uninstall /s` output: {KEY NAME (upper case): {value name: data}}."""
-    keys = {}
-    current = None
-    with open(path, encoding="utf-8", errors="replace") as file:
-        for raw in file:
-            line = raw.rstrip("\r\n")
-            if line.startswith("HKEY_"):
-                current = keys.setdefault(line.rsplit("\\", 1)[-1].upper(), {})
-            elif line.startswith("    ") and current is not None:
-                parts = line.strip().split("    ")
-                name = parts[0]
-                data = parts[2] if len(parts) > 2 else ""
-                current[name] = data
-    return keys
-
-
 def check(state, family_path, dump32, dump64, prefix=None):
     _, members = read_family(family_path)
-    views = {"x86": parse_dump(dump32), "x64": parse_dump(dump64)}
+    views = {"x86": read_dump(dump32), "x64": read_dump(dump64)}
     newest = max(members, key=lambda m: m[0])
     problems = []
     for index, version, arch, product, _, folder in members:

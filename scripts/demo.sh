@@ -11,13 +11,8 @@ cd "$root"
 
 build=${MSITOOL_BUILD_DIR:-$root/build/windows-x86}
 echo "== Building msitool.exe and the test packages in $build"
-if [[ -z ${MSITOOL_BUILD_DIR:-} ]]; then
-  cmake --preset windows-x86 >/dev/null
-  cmake --build --preset windows-x86 --target msitool test_packages >/dev/null
-else
-  cmake --preset windows-x86 -B "$build" >/dev/null
-  cmake --build "$build" --target msitool test_packages -j2 >/dev/null
-fi
+cmake --preset windows-x86 -B "$build" >/dev/null
+cmake --build "$build" --target msitool test_packages -j2 >/dev/null
 packages=$build/bin/packages
 tool=$build/bin/msitool.exe
 # The product and upgrade codes, as the packages' CMakeLists.txt gives them.
@@ -50,31 +45,19 @@ for id in SAMPLE2 SAMPLE1 SAMPLE3 OTHER; do
   fi
 done
 
-# entry DUMP CODE: "name|version|hidden" of the product's key in a `reg query /s` dump, empty if absent.
-entry() {
-  awk -v code="$2" '
-    /^HKEY_/ { n = split($0, path, "\\"); inside = (toupper(path[n]) == toupper(code)); next }
-    inside && $1 == "DisplayName" { sub(/^ *DisplayName +REG_SZ +/, ""); name = $0 }
-    inside && $1 == "DisplayVersion" { version = $3 }
-    inside && $1 == "SystemComponent" { hidden = ($3 == "0x1") }
-    END { if (name != "" || version != "") printf "%s|%s|%s\n", name, version, hidden ? "yes" : "no" }
-  ' <<<"$1"
-}
-
 table() {
   echo
   echo "-- Uninstall entries $1"
-  local -A dumps
   local view id code_var name_var version_var line name version hidden found
   for view in 32 64; do
-    dumps[$view]=$(wine reg query "$uninstall" /s "/reg:$view" 2>/dev/null | tr -d '\r' || true)
+    wine reg query "$uninstall" /s "/reg:$view" >"$demo/dump.$view.txt" 2>/dev/null || true
   done
   printf '   %-16s %-8s %-6s %s\n' Product Version View Hidden
   for id in "${products[@]}"; do
     code_var=${id}_PRODUCT_CODE name_var=${id}_NAME version_var=${id}_VERSION
     found=no
     for view in 32 64; do
-      line=$(entry "${dumps[$view]}" "${!code_var}")
+      line=$(python3 "$root/scripts/reg_dump.py" entry "$demo/dump.$view.txt" "${!code_var}")
       [[ -n $line ]] || continue
       IFS='|' read -r name version hidden <<<"$line"
       printf '   %-16s %-8s %-6s %s\n' "$name" "$version" "$view-bit" "$hidden"
