@@ -4,5 +4,15 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+source scripts/wine-env.sh
+# Whatever Wine left running in the test prefixes stops with this script, pass or fail.
+stop_test_prefixes() {
+  local prefix
+  for prefix in build/windows-x86/wine/*/; do
+    [[ -f $prefix/system.reg ]] && WINEPREFIX=$PWD/$prefix wineserver -k 2>/dev/null || true
+  done
+}
+trap stop_test_prefixes EXIT
+
 bash scripts/install-toolchain.sh
 cmake --workflow --preset windows-x86
