@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "app/ExitCodes.h"
+#include "app/HelpSwitches.h"
 #include "common/AsciiCase.h"
 #include "installer/Installer.h"
 #include "products/ActionStage.h"
@@ -16,17 +17,6 @@ constexpr int kMostArguments = 3;
 constexpr std::wstring_view kHideSwitch = L"/hideoldaddremoves";
 constexpr std::wstring_view kUninstallSwitch = L"/uninstall";
 constexpr std::wstring_view kUpgradeCodeMarker = L"/u:";
-constexpr std::wstring_view kHelpSwitches[] = {L"-?", L"--?",   L"/?",     L"-h",   L"--h",
-                                                L"/h", L"-help", L"--help", L"/help"};
-
-bool IsHelpSwitch(std::wstring_view argument) {
-  for (std::wstring_view helpSwitch : kHelpSwitches) {
-    if (EqualsIgnoringAsciiCase(argument, helpSwitch)) {
-      return true;
-    }
-  }
-  return false;
-}
 
 }  // namespace
 

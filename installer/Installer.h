@@ -1,6 +1,6 @@
 #pragma once
 
-// The five Windows Installer operations the tool uses, with msi.dll's arguments and results
+// The Windows Installer operations the tool uses, with msi.dll's arguments and results
 // (0 is success, anything else the installer's error number). Tests put a fake in its place.
 namespace installer {
 
@@ -18,6 +18,12 @@ class Installer {
   [[nodiscard]] virtual unsigned GetProductInfo(const wchar_t* productCode,
                                                 const wchar_t* property, wchar_t* value,
                                                 unsigned long* length) = 0;
+
+  // MsiGetProductInfoExW for the current user (no user SID) in one install context (1 per-user
+  // managed, 2 per-user unmanaged, 4 per-machine): fails when the product is not installed there.
+  [[nodiscard]] virtual unsigned GetProductInfoEx(const wchar_t* productCode, int context,
+                                                  const wchar_t* property, wchar_t* value,
+                                                  unsigned long* length) = 0;
 
   // MsiSetInternalUI with no window: returns the level that was set before.
   [[nodiscard]] virtual int SetInternalUI(int level) = 0;

@@ -13,6 +13,10 @@ constexpr int kUiLevelNone = 2;              // INSTALLUILEVEL_NONE
 constexpr int kInstallLevelMaximum = 65535;  // INSTALLLEVEL_MAXIMUM
 constexpr int kInstallStateAbsent = 2;       // INSTALLSTATE_ABSENT
 
+constexpr int kContextUserManaged = 1;    // MSIINSTALLCONTEXT_USERMANAGED
+constexpr int kContextUserUnmanaged = 2;  // MSIINSTALLCONTEXT_USERUNMANAGED
+constexpr int kContextMachine = 4;        // MSIINSTALLCONTEXT_MACHINE
+
 constexpr const wchar_t* kRemovalCommandLine = L"REMOVE=ALL REBOOT=ReallySuppress";
 
 constexpr bool IsSuccess(unsigned result) noexcept {

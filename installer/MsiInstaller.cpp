@@ -22,6 +22,16 @@ class MsiInstaller final : public Installer {
     return result;
   }
 
+  unsigned GetProductInfoEx(const wchar_t* productCode, int context, const wchar_t* property,
+                            wchar_t* value, unsigned long* length) override {
+    DWORD size = *length;
+    const unsigned result =
+        MsiGetProductInfoExW(productCode, /*szUserSid=*/nullptr,
+                             static_cast<MSIINSTALLCONTEXT>(context), property, value, &size);
+    *length = size;
+    return result;
+  }
+
   int SetInternalUI(int level) override {
     return MsiSetInternalUI(static_cast<INSTALLUILEVEL>(level), /*phWnd=*/nullptr);
   }

@@ -1,11 +1,13 @@
 #include "products/Product.h"
 
+#include "installer/InstallerCodes.h"
 #include "products/VersionScan.h"
 
 namespace {
 
 constexpr unsigned long kVersionBufferSize = 100;
 constexpr int kMissingComponent = -1;
+constexpr unsigned kMoreData = 234;  // ERROR_MORE_DATA
 
 std::wstring_view TrimSpaces(std::wstring_view text) {
   while (!text.empty() && text.front() == L' ') {
@@ -58,4 +60,39 @@ bool Product::IsNewerThan(const Product& other) const {
     }
   }
   return false;
+}
+
+std::wstring Product::ReadProperty(const wchar_t* property) const {
+  unsigned long length = 0;
+  wchar_t probe[1] = {};
+  // The first call learns the length; an empty value already fits.
+  const unsigned first = installer_.GetProductInfo(productCode_.c_str(), property, probe, &length);
+  if (first == installer::kSuccess) {
+    return {};
+  }
+  if (first != kMoreData) {
+    return {};
+  }
+  std::wstring value(length + 1, L'\0');
+  unsigned long size = length + 1;
+  if (installer_.GetProductInfo(productCode_.c_str(), property, value.data(), &size) !=
+      installer::kSuccess) {
+    return {};
+  }
+  value.resize(size);
+  return value;
+}
+
+int Product::InstallContext() const {
+  // "AssignmentType" would say it in one read, but Wine writes 0 (per user) for every product.
+  for (const int context : {installer::kContextMachine, installer::kContextUserManaged,
+                            installer::kContextUserUnmanaged}) {
+    wchar_t state[kVersionBufferSize] = {};
+    unsigned long length = kVersionBufferSize;
+    if (installer_.GetProductInfoEx(productCode_.c_str(), context, L"State", state, &length) ==
+        installer::kSuccess) {
+      return context;
+    }
+  }
+  return 0;
 }

@@ -4,6 +4,14 @@
 #include <string_view>
 
 #include "installer/Installer.h"
+#include "products/MemberOutcome.h"
+
+// Where a product's uninstall entry stands in one registry view.
+enum class EntryState {
+  kNone,     // no key, or a key without DisplayName
+  kVisible,  // listed among the installed programs
+  kHidden,   // has a DisplayName and SystemComponent set
+};
 
 // One installed product of a family: its product code and the version the installer reports.
 class Product {
@@ -36,7 +44,33 @@ class Product {
   // Removes the product from a private copy of its cached package. True when the removal succeeded.
   [[nodiscard]] virtual bool UninstallFromCachedPackage();
 
+  // Hides as HideFromAddRemove does, with the same registry calls, and says per view what came of it.
+  [[nodiscard]] HideOutcome HideEntries();
+
+  // Removes as Uninstall does, with the same installer calls, and says which way it went and what
+  // the installer answered each way.
+  [[nodiscard]] RemovalOutcome Remove();
+
+  // The uninstall entry's state in one view. Only reads; an entry that cannot be read is kNone.
+  [[nodiscard]] EntryState EntryIn(EntryView view) const;
+
+  // The install context the installer finds the product in: installer::kContextMachine, or
+  // kContextUserManaged / kContextUserUnmanaged for the current user; 0 when none answers.
+  [[nodiscard]] int InstallContext() const;
+
+  // An installer property of this product; empty when the installer cannot give it.
+  [[nodiscard]] std::wstring ReadProperty(const wchar_t* property) const;
+
  private:
+  struct CopyRemoval {
+    bool ran = false;     // the copy was made and the removal ran from it
+    unsigned result = 0;  // what that removal answered
+  };
+
+  // The removal by product code (through GetProductCode); returns the installer's answer.
+  [[nodiscard]] unsigned RemoveByProductCode();
+  [[nodiscard]] CopyRemoval RemoveFromCachedPackage();
+
   std::wstring productCode_;
   std::wstring versionString_;
   installer::Installer& installer_;

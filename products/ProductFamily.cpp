@@ -1,11 +1,25 @@
 #include "products/ProductFamily.h"
 
+#include <algorithm>
+
 #include "common/AsciiCase.h"
 #include "installer/InstallerCodes.h"
 
 namespace {
 
 constexpr std::size_t kProductCodeBufferSize = 100;
+
+// The removal order: newest first; a stable sort keeps products of equal version in enumeration
+// order.
+bool RemovedBefore(const Product& left, const Product& right) { return left.IsNewerThan(right); }
+
+MemberOutcome OutcomeFor(const Product& product, MemberOutcome::Kind kind) {
+  MemberOutcome outcome;
+  outcome.productCode = product.GetProductCode();
+  outcome.versionString = product.GetVersionString();
+  outcome.kind = kind;
+  return outcome;
+}
 
 }  // namespace
 
@@ -37,15 +51,35 @@ unsigned ProductFamily::HideOldProducts() {
   if (products_.size() < 2) {
     return 0;
   }
-  // Only the one product Newest() chose stays visible, even beside another of the same version.
-  const Product* newest = Newest();
   unsigned hidden = 0;
-  for (const std::unique_ptr<Product>& product : products_) {
-    if (product.get() != newest && product->HideFromAddRemove()) {
+  ForEachHideChoice([&hidden](Product& product, bool kept) {
+    if (!kept && product.HideFromAddRemove()) {
       ++hidden;
     }
-  }
+  });
   return hidden;
+}
+
+template <typename Visit>
+void ProductFamily::ForEachHideChoice(Visit visit) {
+  // Only the one product Newest() chose stays visible, even beside another of the same version.
+  const Product* newest = Newest();
+  for (const std::unique_ptr<Product>& product : products_) {
+    visit(*product, product.get() == newest);
+  }
+}
+
+std::vector<MemberOutcome> ProductFamily::HideOldProductsWithOutcomes() {
+  std::vector<MemberOutcome> outcomes;
+  ForEachHideChoice([&outcomes](Product& product, bool kept) {
+    MemberOutcome outcome =
+        OutcomeFor(product, kept ? MemberOutcome::Kind::kKeptNewest : MemberOutcome::Kind::kHide);
+    if (!kept) {
+      outcome.hide = product.HideEntries();
+    }
+    outcomes.push_back(std::move(outcome));
+  });
+  return outcomes;
 }
 
 unsigned ProductFamily::HideAllExcept(std::wstring_view productCode) {
@@ -61,18 +95,16 @@ unsigned ProductFamily::HideAllExcept(std::wstring_view productCode) {
   return hidden;
 }
 
-unsigned ProductFamily::UninstallAll() {
-  if (Count() == 0) {
-    return 0;
-  }
+template <typename RemoveMember>
+unsigned ProductFamily::RemoveNewestFirst(const Product* kept, RemoveMember remove) {
   const int savedLevel = installer_.SetInternalUI(installer::kUiLevelNone);
   // std::list::sort is stable: products of equal version keep their enumeration order.
   products_.sort([](const std::unique_ptr<Product>& left, const std::unique_ptr<Product>& right) {
-    return left->IsNewerThan(*right);
+    return RemovedBefore(*left, *right);
   });
   unsigned removed = 0;
   for (std::unique_ptr<Product>& product : products_) {
-    if (product->Uninstall()) {
+    if (remove(*product, product.get() == kept)) {
       product.reset();
       ++removed;
     }
@@ -81,4 +113,66 @@ unsigned ProductFamily::UninstallAll() {
   static_cast<void>(installer_.SetInternalUI(savedLevel));
   products_.remove(nullptr);
   return removed;
+}
+
+unsigned ProductFamily::UninstallAll() {
+  if (Count() == 0) {
+    return 0;
+  }
+  return RemoveNewestFirst(/*kept=*/nullptr,
+                           [](Product& product, bool) { return product.Uninstall(); });
+}
+
+std::vector<MemberOutcome> ProductFamily::UninstallAllWithOutcomes(bool keepNewest) {
+  std::vector<MemberOutcome> outcomes;
+  if (Count() == 0) {
+    return outcomes;
+  }
+  // Chosen before the sort, as hiding chooses: the first enumerated of the highest version.
+  const Product* kept = keepNewest ? Newest() : nullptr;
+  static_cast<void>(RemoveNewestFirst(kept, [&outcomes](Product& product, bool isKept) {
+    MemberOutcome outcome = OutcomeFor(product, isKept ? MemberOutcome::Kind::kKeptByKeepNewest
+                                                       : MemberOutcome::Kind::kRemoval);
+    if (!isKept) {
+      outcome.removal = product.Remove();
+    }
+    const bool removed = outcome.removal.Removed();
+    outcomes.push_back(std::move(outcome));
+    return removed;
+  }));
+  return outcomes;
+}
+
+std::vector<MemberListing> ProductFamily::List() const {
+  const Product* newest = Newest();
+  std::vector<const Product*> removalOrder;
+  for (const std::unique_ptr<Product>& product : products_) {
+    removalOrder.push_back(product.get());
+  }
+  std::stable_sort(removalOrder.begin(), removalOrder.end(),
+                   [](const Product* left, const Product* right) {
+                     return RemovedBefore(*left, *right);
+                   });
+  std::vector<MemberListing> listing;
+  for (const std::unique_ptr<Product>& product : products_) {
+    MemberListing member;
+    member.productCode = product->GetProductCode();
+    member.versionString = product->GetVersionString();
+    member.productName = product->ReadProperty(L"InstalledProductName");
+    if (member.productName.empty()) {
+      member.productName = product->ReadProperty(L"ProductName");
+    }
+    const int context = product->InstallContext();
+    member.context = context == installer::kContextMachine ? MemberListing::Context::kPerMachine
+                     : context != 0                       ? MemberListing::Context::kPerUser
+                                                          : MemberListing::Context::kUnknown;
+    member.entry32 = product->EntryIn(EntryView::k32);
+    member.entry64 = product->EntryIn(EntryView::k64);
+    member.keptByHide = product.get() == newest;
+    member.removalPosition = static_cast<unsigned>(
+        std::find(removalOrder.begin(), removalOrder.end(), product.get()) - removalOrder.begin() + 1);
+    member.keptByKeepNewest = member.keptByHide;
+    listing.push_back(std::move(member));
+  }
+  return listing;
 }

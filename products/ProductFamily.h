@@ -4,8 +4,11 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "installer/Installer.h"
+#include "products/MemberListing.h"
+#include "products/MemberOutcome.h"
 #include "products/Product.h"
 
 // Every installed product that shares one upgrade code, as the installer reports them.
@@ -31,6 +34,18 @@ class ProductFamily {
   // products removed leave the family. Returns how many were removed.
   [[nodiscard]] virtual unsigned UninstallAll();
 
+  // Hides as HideOldProducts does, and says what came of each member, in enumeration order (the
+  // newest as kKeptNewest, a lone member too).
+  [[nodiscard]] std::vector<MemberOutcome> HideOldProductsWithOutcomes();
+
+  // Uninstalls as UninstallAll does, and says what came of each member, in removal order. With
+  // keepNewest the member Newest() chooses stays installed (kKeptByKeepNewest) and in the family.
+  [[nodiscard]] std::vector<MemberOutcome> UninstallAllWithOutcomes(bool keepNewest);
+
+  // Every member in enumeration order, with what each action would do. Reads only: no registry
+  // write and no installer call that changes anything.
+  [[nodiscard]] std::vector<MemberListing> List() const;
+
   // The product with the highest version, the first enumerated of equals; nullptr when empty.
   [[nodiscard]] Product* Newest() const;
 
@@ -38,6 +53,16 @@ class ProductFamily {
   const std::list<std::unique_ptr<Product>>& products() const noexcept { return products_; }
 
  private:
+  // The removal loop of UninstallAll, shared by both forms: remove(product, isKept) is called for
+  // each member, newest first, and answers whether it was removed.
+  template <typename RemoveMember>
+  unsigned RemoveNewestFirst(const Product* kept, RemoveMember remove);
+
+  // The choice of HideOldProducts: visit(product, kept) for each member in enumeration order,
+  // kept for the one Newest() chose.
+  template <typename Visit>
+  void ForEachHideChoice(Visit visit);
+
   std::wstring upgradeCode_;
   std::list<std::unique_ptr<Product>> products_;
   installer::Installer& installer_;

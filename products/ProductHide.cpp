@@ -15,21 +15,35 @@ constexpr DWORD kProbeBufferBytes = 4000;
 constexpr DWORD kProbeQueryBytes = 2000;
 
 struct RegistryView {
+  EntryView view;
   REGSAM probeAccess;
   unsigned writeFlags;
 };
 
 // A product's key may live in either view of a 64-bit system, or in both: each is treated alone.
 constexpr RegistryView kViews[] = {
-    {KEY_WOW64_32KEY, kViewFlag32},
-    {KEY_WOW64_64KEY, kViewFlag64},
+    {EntryView::k32, KEY_WOW64_32KEY, kViewFlag32},
+    {EntryView::k64, KEY_WOW64_64KEY, kViewFlag64},
 };
 
-ValueSpecResult ProbeValue(const std::wstring& spec, REGSAM viewAccess) {
+struct Probe {
+  ValueSpecResult status;
+  long error;  // the registry's error number when status is not kSuccess
+};
+
+// The registry's number for a value spec result that no registry call gave.
+long ErrorOf(ValueSpecResult status) {
+  return status == ValueSpecResult::kNoMemory ? ERROR_OUTOFMEMORY : ERROR_INVALID_NAME;
+}
+
+Probe ProbeValue(const std::wstring& spec, REGSAM viewAccess, DWORD* data = nullptr) {
   OpenedValueSpec opened;
   const ValueSpecResult status = OpenValueSpec(spec, /*create=*/false, viewAccess, opened);
+  if (status == ValueSpecResult::kKeyNotOpened) {
+    return {status, static_cast<long>(GetLastError())};
+  }
   if (status != ValueSpecResult::kSuccess) {
-    return status;
+    return {status, ErrorOf(status)};
   }
   BYTE buffer[kProbeBufferBytes] = {};
   DWORD type = 0;
@@ -37,10 +51,36 @@ ValueSpecResult ProbeValue(const std::wstring& spec, REGSAM viewAccess) {
   const LSTATUS query = RegQueryValueExW(opened.key.get(), opened.valueName.c_str(),
                                          /*reserved=*/nullptr, &type, buffer, &size);
   if (query == ERROR_SUCCESS) {
-    return ValueSpecResult::kSuccess;
+    if (data != nullptr && type == REG_DWORD && size == sizeof(DWORD)) {
+      CopyMemory(data, buffer, sizeof(DWORD));
+    }
+    return {ValueSpecResult::kSuccess, ERROR_SUCCESS};
   }
-  return query == ERROR_MORE_DATA ? ValueSpecResult::kBufferTooSmall
-                                  : ValueSpecResult::kRegistryRefused;
+  return {query == ERROR_MORE_DATA ? ValueSpecResult::kBufferTooSmall
+                                   : ValueSpecResult::kRegistryRefused,
+          query};
+}
+
+// A key or a DisplayName that is not there is no entry; any other failure hides a listed one.
+bool IsAbsence(const Probe& probe) { return probe.error == ERROR_FILE_NOT_FOUND; }
+
+ViewHideOutcome HideInView(const std::wstring& probeSpec, const std::wstring& writeSpec,
+                           const RegistryView& view) {
+  const Probe probe = ProbeValue(probeSpec, view.probeAccess);
+  if (probe.status != ValueSpecResult::kSuccess) {
+    if (IsAbsence(probe)) {
+      return {ViewHideOutcome::State::kNoEntry, ERROR_SUCCESS};
+    }
+    return {ViewHideOutcome::State::kNotHidden, probe.error};
+  }
+  const ValueSpecResult written = SetValueSpec(writeSpec, view.writeFlags);
+  if (written == ValueSpecResult::kSuccess) {
+    return {ViewHideOutcome::State::kHidden, ERROR_SUCCESS};
+  }
+  const bool fromRegistry = written == ValueSpecResult::kKeyNotOpened ||
+                            written == ValueSpecResult::kRegistryRefused;
+  return {ViewHideOutcome::State::kNotHidden,
+          fromRegistry ? static_cast<long>(GetLastError()) : ErrorOf(written)};
 }
 
 }  // namespace
@@ -51,16 +91,37 @@ std::wstring UninstallKeyPath(std::wstring_view productCode) {
   return path;
 }
 
-bool Product::HideFromAddRemove() {
+bool Product::HideFromAddRemove() { return HideEntries().AnyHidden(); }
+
+HideOutcome Product::HideEntries() {
   const std::wstring keyPath = UninstallKeyPath(productCode_);
   const std::wstring probeSpec = keyPath + L"\\\\DisplayName";
   const std::wstring writeSpec = keyPath + L"\\\\SystemComponent|1";
-  bool hidden = false;
+  HideOutcome outcome;
   for (const RegistryView& view : kViews) {
-    if (ProbeValue(probeSpec, view.probeAccess) == ValueSpecResult::kSuccess &&
-        SetValueSpec(writeSpec, view.writeFlags) == ValueSpecResult::kSuccess) {
-      hidden = true;
-    }
+    const ViewHideOutcome result = HideInView(probeSpec, writeSpec, view);
+    (view.view == EntryView::k32 ? outcome.view32 : outcome.view64) = result;
   }
-  return hidden;
+  return outcome;
+}
+
+EntryState Product::EntryIn(EntryView entryView) const {
+  const std::wstring keyPath = UninstallKeyPath(productCode_);
+  for (const RegistryView& view : kViews) {
+    if (view.view != entryView) {
+      continue;
+    }
+    // A DisplayName too long for the hide probe is still listed.
+    const ValueSpecResult displayName =
+        ProbeValue(keyPath + L"\\\\DisplayName", view.probeAccess).status;
+    if (displayName != ValueSpecResult::kSuccess &&
+        displayName != ValueSpecResult::kBufferTooSmall) {
+      return EntryState::kNone;
+    }
+    DWORD systemComponent = 0;
+    static_cast<void>(
+        ProbeValue(keyPath + L"\\\\SystemComponent", view.probeAccess, &systemComponent));
+    return systemComponent != 0 ? EntryState::kHidden : EntryState::kVisible;
+  }
+  return EntryState::kNone;
 }

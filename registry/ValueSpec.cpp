@@ -29,6 +29,7 @@ ValueSpecResult OpenParsedKey(const ParsedValueSpec& parsed, bool create, REGSAM
              : RegOpenKeyExW(parsed.rootKey, keyPath.c_str(), /*options=*/0,
                              KEY_READ | viewAccess, &opened);
   if (status != ERROR_SUCCESS) {
+    SetLastError(static_cast<DWORD>(status));
     return ValueSpecResult::kKeyNotOpened;
   }
   key = RegistryKey::Opened(opened);
@@ -46,7 +47,11 @@ ValueSpecResult WriteData(HKEY key, const std::wstring& valueName, std::wstring_
     status = RegSetValueExW(key, valueName.c_str(), /*reserved=*/0, REG_DWORD,
                             reinterpret_cast<const BYTE*>(&number), sizeof(number));
   }
-  return status == ERROR_SUCCESS ? ValueSpecResult::kSuccess : ValueSpecResult::kRegistryRefused;
+  if (status != ERROR_SUCCESS) {
+    SetLastError(static_cast<DWORD>(status));
+    return ValueSpecResult::kRegistryRefused;
+  }
+  return ValueSpecResult::kSuccess;
 }
 
 }  // namespace

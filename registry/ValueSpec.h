@@ -27,7 +27,8 @@ struct OpenedValueSpec {
 
 // Opens the key a spec names (see ValueSpecFormat.h): for reading with KEY_READ, or created for
 // writing with KEY_ALL_ACCESS, viewAccess added (0, KEY_WOW64_32KEY or KEY_WOW64_64KEY; it plays
-// no part for a value directly under a root key). On failure opened is left untouched.
+// no part for a value directly under a root key). On failure opened is left untouched, and after
+// kKeyNotOpened GetLastError() gives the registry's error number.
 [[nodiscard]] ValueSpecResult OpenValueSpec(std::wstring_view spec, bool create, REGSAM viewAccess,
                                             OpenedValueSpec& opened) noexcept;
 
@@ -36,5 +37,6 @@ constexpr unsigned kViewFlag32 = 1;
 constexpr unsigned kViewFlag64 = 2;
 
 // Writes a value spec's data as a REG_DWORD (by string-to-long rules, saturating), or deletes the
-// value when the data is empty. A spec without data is malformed and touches nothing.
+// value when the data is empty. A spec without data is malformed and touches nothing. After
+// kKeyNotOpened or kRegistryRefused GetLastError() gives the registry's error number.
 [[nodiscard]] ValueSpecResult SetValueSpec(std::wstring_view spec, unsigned viewFlags) noexcept;

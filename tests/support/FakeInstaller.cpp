@@ -65,10 +65,28 @@ unsigned FakeInstaller::GetProductInfo(const wchar_t* productCode, const wchar_t
   } else if (name == L"PackageName") {
     answer = &product->packageName;
   }
-  if (answer == nullptr || !*answer) {
+  if (answer == nullptr) {
+    const auto further = product->properties.find(name);
+    return further == product->properties.end() ? kUnknownProperty
+                                                : CopyOut(further->second, value, length);
+  }
+  if (!*answer) {
     return kUnknownProperty;
   }
   return CopyOut(**answer, value, length);
+}
+
+unsigned FakeInstaller::GetProductInfoEx(const wchar_t* productCode, int context,
+                                         const wchar_t* property, wchar_t* value,
+                                         unsigned long* length) {
+  calls.push_back(std::wstring(L"GetProductInfoEx ") + productCode + L" " +
+                  std::to_wstring(context) + L" " + property);
+  const auto product = std::find_if(products.begin(), products.end(),
+                                    [&](const FakeProduct& p) { return p.productCode == productCode; });
+  if (product == products.end() || product->context != context) {
+    return kUnknownProduct;
+  }
+  return CopyOut(L"5", value, length);  // INSTALLSTATE_DEFAULT, whatever was asked
 }
 
 int FakeInstaller::SetInternalUI(int level) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,8 @@ struct FakeProduct {
   unsigned configureResult = 0;  // what MsiConfigureProductExW answers
   unsigned installResult = 0;    // what MsiInstallProductW answers for this product's package
   bool related = true;           // false: installed, but of another family
+  int context = 4;               // the install context GetProductInfoEx finds it in (per machine)
+  std::map<std::wstring, std::wstring> properties;  // further properties GetProductInfo gives
 };
 
 // Answers the installer calls from a list of products and records every call, for the answers
@@ -29,6 +32,8 @@ class FakeInstaller : public installer::Installer {
                                wchar_t* productCode) override;
   unsigned GetProductInfo(const wchar_t* productCode, const wchar_t* property, wchar_t* value,
                           unsigned long* length) override;
+  unsigned GetProductInfoEx(const wchar_t* productCode, int context, const wchar_t* property,
+                            wchar_t* value, unsigned long* length) override;
   int SetInternalUI(int level) override;
   unsigned ConfigureProductEx(const wchar_t* productCode, int installLevel, int installState,
                               const wchar_t* commandLine) override;

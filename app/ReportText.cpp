@@ -1,0 +1,196 @@
+#include "app/ReportText.h"
+
+#include "app/ExitCodes.h"
+
+namespace {
+
+// An empty version string still takes its column, so every record has the same first fields.
+constexpr std::wstring_view kNoVersion = L"-";
+
+std::wstring Head(const std::wstring& productCode, const std::wstring& versionString) {
+  std::wstring line = productCode;
+  line += L' ';
+  line += versionString.empty() ? std::wstring(kNoVersion) : versionString;
+  return line;
+}
+
+const wchar_t* ViewWord(EntryView view) { return view == EntryView::k32 ? L"32-bit" : L"64-bit"; }
+
+void AppendViews(std::wstring& line, const HideOutcome& hide, ViewHideOutcome::State state,
+                 bool withError) {
+  const std::pair<EntryView, const ViewHideOutcome*> views[] = {{EntryView::k32, &hide.view32},
+                                                                {EntryView::k64, &hide.view64}};
+  for (const auto& [view, outcome] : views) {
+    if (outcome->state != state) {
+      continue;
+    }
+    line += L' ';
+    line += ViewWord(view);
+    if (withError) {
+      line += L" error=" + std::to_wstring(outcome->error);
+    }
+  }
+}
+
+std::wstring HideLine(const MemberOutcome& outcome) {
+  std::wstring line = Head(outcome.productCode, outcome.versionString);
+  const HideOutcome& hide = outcome.hide;
+  if (hide.AnyFailed()) {
+    line += L" not-hidden";
+    AppendViews(line, hide, ViewHideOutcome::State::kNotHidden, /*withError=*/true);
+    if (hide.AnyHidden()) {
+      line += L" hidden";
+      AppendViews(line, hide, ViewHideOutcome::State::kHidden, /*withError=*/false);
+    }
+  } else if (hide.AnyHidden()) {
+    line += L" hidden";
+    AppendViews(line, hide, ViewHideOutcome::State::kHidden, /*withError=*/false);
+  } else {
+    line += L" no-entry";
+  }
+  return line;
+}
+
+std::wstring RemovalLine(const MemberOutcome& outcome) {
+  std::wstring line = Head(outcome.productCode, outcome.versionString);
+  const RemovalOutcome& removal = outcome.removal;
+  switch (removal.state) {
+    case RemovalOutcome::State::kRemoved:
+      line += L" removed";
+      break;
+    case RemovalOutcome::State::kRemovedFromCopy:
+      line += L" removed from-copy";
+      break;
+    case RemovalOutcome::State::kNotRemoved:
+      line += L" not-removed error=" + std::to_wstring(removal.removalError);
+      line += removal.copyRan ? L" copy-error=" + std::to_wstring(removal.copyError)
+                              : std::wstring(L" no-copy");
+      break;
+  }
+  if (removal.restartNeeded) {
+    line += L" restart-needed";
+  }
+  return line;
+}
+
+const wchar_t* EntryWord(EntryState state) {
+  switch (state) {
+    case EntryState::kVisible:
+      return L"visible";
+    case EntryState::kHidden:
+      return L"hidden";
+    case EntryState::kNone:
+      break;
+  }
+  return L"none";
+}
+
+const wchar_t* ContextWord(MemberListing::Context context) {
+  switch (context) {
+    case MemberListing::Context::kPerMachine:
+      return L"per-machine";
+    case MemberListing::Context::kPerUser:
+      return L"per-user";
+    case MemberListing::Context::kUnknown:
+      break;
+  }
+  return L"unknown-context";
+}
+
+std::wstring Count(std::size_t count, const wchar_t* word) {
+  return std::to_wstring(count) + L' ' + word;
+}
+
+}  // namespace
+
+std::wstring OutcomeLine(const MemberOutcome& outcome) {
+  switch (outcome.kind) {
+    case MemberOutcome::Kind::kHide:
+      return HideLine(outcome);
+    case MemberOutcome::Kind::kKeptNewest:
+      return Head(outcome.productCode, outcome.versionString) + L" kept newest";
+    case MemberOutcome::Kind::kRemoval:
+      return RemovalLine(outcome);
+    case MemberOutcome::Kind::kKeptByKeepNewest:
+      break;
+  }
+  return Head(outcome.productCode, outcome.versionString) + L" kept keepnewest";
+}
+
+std::wstring HideSummaryLine(const std::vector<MemberOutcome>& outcomes, int exitCode) {
+  std::size_t hidden = 0, kept = 0, noEntry = 0, failed = 0;
+  for (const MemberOutcome& outcome : outcomes) {
+    if (outcome.kind == MemberOutcome::Kind::kKeptNewest) {
+      ++kept;
+    } else if (outcome.hide.AnyFailed()) {
+      ++failed;
+    } else if (outcome.hide.AnyHidden()) {
+      ++hidden;
+    } else {
+      ++noEntry;
+    }
+  }
+  return L"summary: " + Count(outcomes.size(), L"members, ") + Count(hidden, L"hidden, ") +
+         Count(kept, L"kept, ") + Count(noEntry, L"no-entry, ") + Count(failed, L"failed; ") +
+         L"exit code " + std::to_wstring(exitCode);
+}
+
+std::wstring RemovalSummaryLine(const std::vector<MemberOutcome>& outcomes, int exitCode) {
+  std::size_t removed = 0, restart = 0, kept = 0, failed = 0;
+  for (const MemberOutcome& outcome : outcomes) {
+    if (outcome.kind == MemberOutcome::Kind::kKeptByKeepNewest) {
+      ++kept;
+    } else if (outcome.removal.Removed()) {
+      ++removed;
+      restart += outcome.removal.restartNeeded ? 1 : 0;
+    } else {
+      ++failed;
+    }
+  }
+  return L"summary: " + Count(outcomes.size(), L"members, ") + Count(removed, L"removed, ") +
+         Count(restart, L"restart-needed, ") + Count(kept, L"kept, ") +
+         Count(failed, L"failed; ") + L"exit code " + std::to_wstring(exitCode);
+}
+
+std::wstring ListingLine(const MemberListing& member) {
+  std::wstring line = Head(member.productCode, member.versionString);
+  line += L' ';
+  line += ContextWord(member.context);
+  line += L" 32-bit=";
+  line += EntryWord(member.entry32);
+  line += L" 64-bit=";
+  line += EntryWord(member.entry64);
+  line += member.keptByHide ? L" hide=keep" : L" hide=hide";
+  line += L" uninstall=" + std::to_wstring(member.removalPosition);
+  line += member.keptByKeepNewest ? L" keepnewest=keep" : L" keepnewest=remove";
+  line += L" name=" + member.productName;
+  return line;
+}
+
+std::wstring NoMembersLine(std::wstring_view upgradeCode) {
+  return std::wstring(upgradeCode) + L" no-members";
+}
+
+int ResultExitCode(const std::vector<MemberOutcome>& outcomes) noexcept {
+  bool failed = false;
+  bool restart = false;
+  for (const MemberOutcome& outcome : outcomes) {
+    switch (outcome.kind) {
+      case MemberOutcome::Kind::kHide:
+        failed = failed || outcome.hide.AnyFailed();
+        break;
+      case MemberOutcome::Kind::kRemoval:
+        failed = failed || !outcome.removal.Removed();
+        restart = restart || outcome.removal.restartNeeded;
+        break;
+      case MemberOutcome::Kind::kKeptNewest:
+      case MemberOutcome::Kind::kKeptByKeepNewest:
+        break;
+    }
+  }
+  // 1618 (another installation held the installer past the wait) would rank between these two.
+  if (failed) {
+    return kExitInstallFailure;
+  }
+  return restart ? kExitRestartNeeded : kExitSuccess;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "products/MemberListing.h"
+#include "products/MemberOutcome.h"
+
+// The texts of the extended command line's report: one record per line, the product code and the
+// version first, then stable lower-case words, so that findstr finds them.
+
+// "{CODE} 1.0.0 hidden 32-bit 64-bit", "... kept newest", "... removed restart-needed", ...
+std::wstring OutcomeLine(const MemberOutcome& outcome);
+
+// "summary: 3 members, 2 hidden, 1 kept, 0 no-entry, 0 failed; exit code 0" for hiding, and
+// "summary: 3 members, 2 removed, 1 restart-needed, 1 kept, 0 failed; exit code 3010" for removal.
+std::wstring HideSummaryLine(const std::vector<MemberOutcome>& outcomes, int exitCode);
+std::wstring RemovalSummaryLine(const std::vector<MemberOutcome>& outcomes, int exitCode);
+
+// "{CODE} 1.0.0 per-machine 32-bit=visible 64-bit=none hide=hide uninstall=3 keepnewest=remove
+// name=Quorvin Sample": the name last, since it may hold spaces.
+std::wstring ListingLine(const MemberListing& member);
+
+// "{UPGRADECODE} no-members"
+std::wstring NoMembersLine(std::wstring_view upgradeCode);
+
+// The exit code of an action's outcomes: 1603 when a member could not be hidden or removed, else
+// 3010 when a removal needs a restart, else 0.
+int ResultExitCode(const std::vector<MemberOutcome>& outcomes) noexcept;

@@ -1,0 +1,12 @@
+#include "app/ReportWriter.h"
+
+#include <string>
+
+#include "common/ConsoleWrite.h"
+
+void ReportWriter::WriteLine(std::wstring_view line) {
+  std::wstring record(line);
+  record += L'\n';
+  // One write per record, so a reader of a redirected stream never sees half a line.
+  WriteText(StandardStream::kOutput, record);
+}

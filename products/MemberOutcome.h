@@ -1,0 +1,66 @@
+#pragma once
+
+#include <string>
+
+// What happened to one member of a family in an action, for the report of the extended command
+// line. The classic actions only count; these say why.
+
+// One registry view of a member's uninstall entry.
+enum class EntryView { k32, k64 };
+
+// What hiding did in one view.
+struct ViewHideOutcome {
+  enum class State {
+    kNoEntry,    // no key, or a key without DisplayName: nothing is listed there to hide
+    kHidden,     // SystemComponent = 1 written
+    kNotHidden,  // an entry is there, but it could not be read whole or written
+  };
+  State state = State::kNoEntry;
+  long error = 0;  // the registry's error number when kNotHidden
+};
+
+// What hiding did with a member's entry, view by view.
+struct HideOutcome {
+  ViewHideOutcome view32;
+  ViewHideOutcome view64;
+
+  bool AnyHidden() const noexcept {
+    return view32.state == ViewHideOutcome::State::kHidden ||
+           view64.state == ViewHideOutcome::State::kHidden;
+  }
+  bool AnyFailed() const noexcept {
+    return view32.state == ViewHideOutcome::State::kNotHidden ||
+           view64.state == ViewHideOutcome::State::kNotHidden;
+  }
+};
+
+// What removing a member did.
+struct RemovalOutcome {
+  enum class State {
+    kRemoved,          // by its product code
+    kRemovedFromCopy,  // refused by product code, removed from a copy of its cached package
+    kNotRemoved,
+  };
+  State state = State::kNotRemoved;
+  bool restartNeeded = false;  // the removal that succeeded answered 3010 or 1641
+  unsigned removalError = 0;   // what the removal by product code answered
+  bool copyRan = false;        // a copy of the cached package was made and the removal ran from it
+  unsigned copyError = 0;      // what the removal from the copy answered, when it ran
+
+  bool Removed() const noexcept { return state != State::kNotRemoved; }
+};
+
+// One member's line of an action's report.
+struct MemberOutcome {
+  enum class Kind {
+    kHide,              // hiding was tried: see hide
+    kKeptNewest,        // the member hiding keeps visible
+    kRemoval,           // removal was tried: see removal
+    kKeptByKeepNewest,  // the member /keepnewest keeps installed
+  };
+  std::wstring productCode;
+  std::wstring versionString;
+  Kind kind = Kind::kHide;
+  HideOutcome hide;
+  RemovalOutcome removal;
+};
