@@ -66,6 +66,8 @@ using UniqueToken = UniqueKernelHandle;
 using UniqueFile = UniqueHandle<HANDLE, CloseHandle, kInvalidHandleValue>;
 using UniqueFindHandle = UniqueHandle<HANDLE, FindClose, kInvalidHandleValue>;
 using UniqueKey = UniqueHandle<HKEY, RegCloseKey>;
+using UniqueModule = UniqueHandle<HMODULE, FreeLibrary>;
+using UniqueIcon = UniqueHandle<HICON, DestroyIcon>;
 using UniqueSid = UniqueHandle<PSID, FreeSid>;
 // Security descriptors that ConvertStringSecurityDescriptorToSecurityDescriptorW allocates.
 using UniqueSecurityDescriptor = UniqueHandle<PSECURITY_DESCRIPTOR, LocalFree>;

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "support/CommandLines.h"
+
 namespace {
 
 constexpr const wchar_t* kGuid = L"{4B1D7E92-3A5C-4e81-B07F-6C2D9A18E35B}";
@@ -52,28 +54,32 @@ const ParseCase kParseCases[] = {
     {"HelpDoubleDashHelp", {L"--help"}, true, false, false, true, L""},
     {"HelpDashH", {L"-H"}, true, false, false, true, L""},
     {"NotQuiteHelp", {L"/??"}, false, false, false, false, L""},
-    {"NonAsciiDoesNotFold", {L"/\u0130elp"}, false, false, false, false, L""},
     {"EmptyArgument", {L""}, false, false, false, false, L""},
     {"SwitchWithTrailingSpace", {L"/uninstall "}, false, false, false, false, L""},
+    // Only A to Z fold: U+0130 and U+017F would fold to i and s under Unicode rules, U+212A to k.
+    {"DottedCapitalIDoesNotFold", {L"/h\u0130deoldaddremoves"}, false, false, false, false, L""},
+    {"LongSDoesNotFold", {L"/unin\u017ftall"}, false, false, false, false, L""},
+    {"KelvinSignStaysInTheCode", {L"/u:\u212a"}, true, false, false, false, L"\u212a"},
+    {"ControlCharacterAfterSwitch", {L"/uninstall\x01"}, false, false, false, false, L""},
+    {"TabBeforeHelp", {L"\t/?"}, false, false, false, false, L""},
+    {"DeleteCharacterInCode", {L"/u:\x7f"}, true, false, false, false, L"\x7f"},
+    {"VeryLongCodeIsTakenWhole", {L"/u:" + std::wstring(32767, L'x')}, true, false, false, false,
+     std::wstring(32767, L'x')},
+    {"VeryLongUnknownArgument", {std::wstring(32767, L'k')}, false, false, false, false, L""},
 };
 
 class CommandLineParse : public testing::TestWithParam<ParseCase> {};
 
 TEST_P(CommandLineParse, SetsFieldsAndValidity) {
   const ParseCase& testCase = GetParam();
-  std::vector<const wchar_t*> argv = {L"C:\\Tools\\msitool.exe"};
-  for (const std::wstring& argument : testCase.arguments) {
-    argv.push_back(argument.c_str());
-  }
-  CommandLine commandLine;
-  commandLine.Parse(static_cast<int>(argv.size()), argv.data());
+  const CommandLine commandLine = ParseArguments(testCase.arguments, L"C:\\Tools\\msitool.exe");
 
   EXPECT_EQ(commandLine.IsValid(), testCase.valid);
   EXPECT_EQ(commandLine.hideOld(), testCase.hideOld);
   EXPECT_EQ(commandLine.uninstall(), testCase.uninstall);
   EXPECT_EQ(commandLine.help(), testCase.help);
   EXPECT_EQ(commandLine.upgradeCode(), testCase.upgradeCode);
-  EXPECT_EQ(commandLine.argumentCount(), static_cast<int>(argv.size()));
+  EXPECT_EQ(commandLine.argumentCount(), static_cast<int>(testCase.arguments.size()) + 1);
   EXPECT_EQ(commandLine.programPath(), L"C:\\Tools\\msitool.exe");
 }
 
@@ -82,28 +88,11 @@ INSTANTIATE_TEST_SUITE_P(Cases, CommandLineParse, testing::ValuesIn(kParseCases)
                            return std::string(info.param.name);
                          });
 
-TEST(CommandLine, StartsEmptyAndValidBeforeParse) {
-  const CommandLine commandLine;
-  EXPECT_TRUE(commandLine.IsValid());
-  EXPECT_TRUE(commandLine.programPath().empty());
-  EXPECT_TRUE(commandLine.upgradeCode().empty());
-}
-
 TEST(CommandLine, ZeroArgumentsKeepTheProgramPathEmpty) {
   CommandLine commandLine;
   commandLine.Parse(0, nullptr);
   EXPECT_FALSE(commandLine.IsValid());
   EXPECT_TRUE(commandLine.programPath().empty());
-}
-
-TEST(CommandLine, VeryLongArgumentsAreTakenWhole) {
-  const std::wstring code(32767, L'x');
-  const std::wstring argument = L"/u:" + code;
-  const wchar_t* argv[] = {L"msitool.exe", argument.c_str()};
-  CommandLine commandLine;
-  commandLine.Parse(2, argv);
-  EXPECT_TRUE(commandLine.IsValid());
-  EXPECT_EQ(commandLine.upgradeCode(), code);
 }
 
 }  // namespace

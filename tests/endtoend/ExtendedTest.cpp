@@ -2,9 +2,7 @@
 
 #include <string>
 
-#include "endtoend/InstalledProductsTest.h"
-#include "endtoend/Tool.h"
-#include "endtoend/ToolTexts.h"
+#include "endtoend/EndToEnd.h"
 #include "support/Tokens.h"
 #include "support/WindowsXpOverride.h"
 

@@ -3,12 +3,9 @@
 #include <ostream>
 #include <string>
 
-#include "TestPackages.h"
-#include "endtoend/Tool.h"
-#include "endtoend/ToolTexts.h"
+#include "endtoend/EndToEnd.h"
 
 namespace {
-
 
 struct FrontEndCase {
   const char* name;

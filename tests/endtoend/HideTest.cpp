@@ -1,17 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "endtoend/InstalledProductsTest.h"
-#include "endtoend/SampleFamily.h"
-#include "endtoend/Tool.h"
-#include "endtoend/ToolTexts.h"
+#include "endtoend/EndToEnd.h"
 
 namespace {
 
-
 class HideTest : public InstalledProductsTest {
  protected:
-  HideTest() : InstalledProductsTest(SampleFamilyAndOther()) {}
-
   // Runs the hide action for the sample family and expects a quiet success.
   void HideSampleFamily() {
     const ProcessOutput output = RunTool(L"/hideoldaddremoves /u:" + std::wstring(kSampleUpgradeCode));

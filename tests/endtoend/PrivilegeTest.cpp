@@ -2,14 +2,11 @@
 
 #include <vector>
 
-#include "common/UniqueHandle.h"
-#include "endtoend/Tool.h"
-#include "endtoend/ToolTexts.h"
+#include "endtoend/EndToEnd.h"
 #include "support/Tokens.h"
 #include "support/WindowsXpOverride.h"
 
 namespace {
-
 
 TEST(RestrictedTokenTest, HoldsAdministratorsForDenyOnly) {
   const UniqueToken token = MakeTokenWithoutAdministrators();
@@ -36,15 +33,6 @@ class WindowsXpPrivilegeTest : public testing::Test {
  private:
   WindowsXpOverride windowsXp_{L"msitool.exe"};
 };
-
-TEST_F(WindowsXpPrivilegeTest, DenyOnlyAdministratorIsRefused) {
-  const UniqueToken token = MakeTokenWithoutAdministrators();
-  ASSERT_TRUE(token);
-  const ProcessOutput output = RunTool(L"/hideoldaddremoves", token.get());
-  EXPECT_EQ(kAccessDenied, output.exitCode);
-  EXPECT_EQ(kBanner, output.standardOutput);
-  EXPECT_EQ(kPrivilegeError, output.standardError);
-}
 
 TEST_F(WindowsXpPrivilegeTest, HelpNeedsNoAdministrator) {
   const UniqueToken token = MakeTokenWithoutAdministrators();

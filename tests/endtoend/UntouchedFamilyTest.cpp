@@ -2,20 +2,14 @@
 
 #include <string>
 
-#include "endtoend/InstalledProductsTest.h"
-#include "endtoend/SampleFamily.h"
-#include "endtoend/Tool.h"
-#include "endtoend/ToolTexts.h"
+#include "endtoend/EndToEnd.h"
 #include "support/Tokens.h"
 #include "support/WindowsXpOverride.h"
 
 namespace {
 
-
 class UntouchedFamilyTest : public InstalledProductsTest {
  protected:
-  UntouchedFamilyTest() : InstalledProductsTest(SampleFamilyAndOther()) {}
-
   void ExpectEverythingUntouched() const {
     for (const TestPackage& package : Packages()) ExpectUntouched(package);
   }

@@ -1,145 +1,108 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "products/ProductFamily.h"
 #include "support/FakeInstaller.h"
 #include "support/TemporaryFiles.h"
-#include "support/UninstallEntries.h"
+#include "support/TestRegistry.h"
 
 namespace {
 
-constexpr unsigned kInstallFailure = 1603;
 constexpr int kMembers = 4;
 const wchar_t* const kVersions[kMembers] = {L"2.0", L"4.0", L"1.0", L"3.0"};
 
-// One way for the installer to let the tool down, at one member of the family.
-enum class Fault {
-  kEnumeration,      // MsiEnumRelatedProductsW fails from that index on
-  kVersionRead,      // MsiGetProductInfoW has no VersionString
-  kPlainRemoval,     // MsiConfigureProductExW refuses; the cached package still works
-  kBothRemovals,     // MsiConfigureProductExW and MsiInstallProductW both refuse
-  kLocalPackage,     // refused, and MsiGetProductInfoW has no LocalPackage
-  kPackageName,      // refused, and MsiGetProductInfoW has no PackageName
-  kInterfaceLevel,   // MsiSetInternalUI refuses the level
+// One way for the installer to let the tool down, injected at one member of the family, and whether
+// that member is still in the family after UninstallAll.
+struct Fault {
+  const char* name;
+  void (*inject)(FakeInstaller& installer, FakeProduct& member, int where);
+  bool memberKept;
 };
 
-const Fault kFaults[] = {Fault::kEnumeration,  Fault::kVersionRead,  Fault::kPlainRemoval,
-                         Fault::kBothRemovals, Fault::kLocalPackage, Fault::kPackageName,
-                         Fault::kInterfaceLevel};
-
-struct FaultCase {
-  Fault fault;
-  int position;
+const Fault kFaults[] = {
+    // MsiEnumRelatedProductsW fails from that index on.
+    {"Enumeration", [](FakeInstaller& installer, FakeProduct&, int where) { installer.enumerationFailsAt = where; },
+     false},
+    // MsiGetProductInfoW has no VersionString.
+    {"VersionRead", [](FakeInstaller&, FakeProduct& member, int) { member.version.reset(); }, false},
+    // MsiConfigureProductExW refuses; the cached package still works.
+    {"PlainRemoval", [](FakeInstaller&, FakeProduct& member, int) { member.configureResult = kInstallFailure; },
+     false},
+    // MsiConfigureProductExW and MsiInstallProductW both refuse.
+    {"BothRemovals",
+     [](FakeInstaller&, FakeProduct& member, int) { member.configureResult = member.installResult = kInstallFailure; },
+     true},
+    // Refused, and MsiGetProductInfoW has no LocalPackage.
+    {"LocalPackage",
+     [](FakeInstaller&, FakeProduct& member, int) {
+       member.configureResult = kInstallFailure;
+       member.localPackage.reset();
+     },
+     true},
+    // Refused, and MsiGetProductInfoW has no PackageName.
+    {"PackageName",
+     [](FakeInstaller&, FakeProduct& member, int) {
+       member.configureResult = kInstallFailure;
+       member.packageName.reset();
+     },
+     true},
+    // MsiSetInternalUI refuses the level.
+    {"InterfaceLevel", [](FakeInstaller& installer, FakeProduct&, int) { installer.uiLevelFails = true; }, false},
 };
 
-std::vector<FaultCase> AllFaultCases() {
-  std::vector<FaultCase> cases;
-  for (Fault fault : kFaults) {
-    for (int position = 0; position < kMembers; ++position) {
-      cases.push_back({fault, position});
-    }
-  }
-  return cases;
-}
-
-// A family of four with cached packages on disk, and one installed product of another family.
-class FamilyFault : public testing::TestWithParam<FaultCase> {
+// A family of four with cached packages on disk, and one installed product of another family; the fault
+// at member `where`.
+class FamilyFault : public testing::TestWithParam<std::tuple<Fault, int>> {
  protected:
   void SetUp() override {
-    const FaultCase& testCase = GetParam();
     for (int i = 0; i <= kMembers; ++i) {
-      FakeProduct product;
-      product.productCode = L"{msitool-fault-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                            std::to_wstring(i) + L"}";
-      product.version = i < kMembers ? kVersions[i] : L"9.0";
+      FakeProduct product{NewProductCode(), i < kMembers ? kVersions[i] : L"9.0"};
       product.related = i < kMembers;
       product.packageName = L"member" + std::to_wstring(i) + L".msi";
       product.localPackage = cache_.path() + L"cached" + std::to_wstring(i) + L".msi";
       ASSERT_TRUE(WriteFileBytes(*product.localPackage, "package"));
-      ASSERT_TRUE(entries_.Add(product.productCode, KEY_WOW64_32KEY, L"Member"));
+      ASSERT_TRUE(entries_.Add(product.productCode, View::k32, L"Member"));
       installer_.products.push_back(product);
     }
-    FakeProduct& faulty = installer_.products[testCase.position];
-    switch (testCase.fault) {
-      case Fault::kEnumeration:
-        installer_.enumerationFailsAt = testCase.position;
-        break;
-      case Fault::kVersionRead:
-        faulty.version.reset();
-        break;
-      case Fault::kPlainRemoval:
-        faulty.configureResult = kInstallFailure;
-        break;
-      case Fault::kBothRemovals:
-        faulty.configureResult = kInstallFailure;
-        faulty.installResult = kInstallFailure;
-        break;
-      case Fault::kLocalPackage:
-        faulty.configureResult = kInstallFailure;
-        faulty.localPackage.reset();
-        break;
-      case Fault::kPackageName:
-        faulty.configureResult = kInstallFailure;
-        faulty.packageName.reset();
-        break;
-      case Fault::kInterfaceLevel:
-        installer_.uiLevelFails = true;
-        break;
-    }
-    foldersBefore_ = FindEntries(TemporaryFolder(), L"msitool-*").size();
-  }
-
-  const std::wstring& OutsiderCode() const { return installer_.products[kMembers].productCode; }
-
-  bool MemberIsKept(int position) const {
-    const Fault fault = GetParam().fault;
-    return position == GetParam().position &&
-           (fault == Fault::kBothRemovals || fault == Fault::kLocalPackage ||
-            fault == Fault::kPackageName);
-  }
-
-  int EnumeratedMembers() const {
-    return GetParam().fault == Fault::kEnumeration ? GetParam().position : kMembers;
+    fault_.inject(installer_, installer_.products[where_], where_);
+    enumerated_ = static_cast<int>(installer_.enumerationFailsAt.value_or(kMembers));
   }
 
   void ExpectOutsiderUntouched() const {
+    const std::wstring& outsider = installer_.products[kMembers].productCode;
     for (const std::wstring& call : installer_.calls) {
-      EXPECT_EQ(call.find(OutsiderCode()), std::wstring::npos) << testing::PrintToString(call);
+      EXPECT_EQ(call.find(outsider), std::wstring::npos) << testing::PrintToString(call);
     }
-    EXPECT_FALSE(UninstallEntries::SystemComponent(OutsiderCode(), KEY_WOW64_32KEY).has_value());
+    EXPECT_FALSE(SystemComponent(outsider, View::k32).has_value());
   }
 
+  const Fault& fault_ = std::get<0>(GetParam());
+  const int where_ = std::get<1>(GetParam());
+  int enumerated_ = 0;  // the members the family finds: those before a failed enumeration
   ScratchFolder cache_;
   FakeInstaller installer_;
   UninstallEntries entries_;
-  std::size_t foldersBefore_ = 0;
 };
 
 TEST_P(FamilyFault, UninstallKeepsExactlyWhatWasNotRemoved) {
+  const TemporaryFolderWatch copies;
   ProductFamily family(installer_, installer_.knownUpgradeCode);
   const unsigned removed = family.UninstallAll();
 
   std::set<std::wstring> expectedKept;
-  for (int i = 0; i < EnumeratedMembers(); ++i) {
-    if (MemberIsKept(i)) {
-      expectedKept.insert(installer_.products[i].productCode);
-    }
-  }
+  if (fault_.memberKept) expectedKept.insert(installer_.products[where_].productCode);
   std::set<std::wstring> kept;
-  for (const auto& product : family.products()) {
-    kept.insert(product->GetProductCode());
-  }
+  for (const auto& product : family.products()) kept.insert(product->GetProductCode());
   EXPECT_EQ(kept, expectedKept);
   EXPECT_EQ(family.Count(), expectedKept.size());
-  EXPECT_EQ(removed, EnumeratedMembers() - expectedKept.size());
+  EXPECT_EQ(removed, enumerated_ - expectedKept.size());
   EXPECT_EQ(installer_.removed.size(), removed);
   EXPECT_EQ(installer_.uiLevel, FakeInstaller::kStartingUiLevel);
-  EXPECT_EQ(FindEntries(TemporaryFolder(), L"msitool-*").size(), foldersBefore_)
-      << "a package copy was left in the temporary folder";
+  EXPECT_EQ(copies.Added(), std::vector<std::wstring>{}) << "a package copy was left in the temporary folder";
   for (const FakeInstaller::InstallCall& call : installer_.installCalls) {
     EXPECT_TRUE(call.packageExisted);
     EXPECT_FALSE(FileExists(call.packagePath));
@@ -151,28 +114,21 @@ TEST_P(FamilyFault, HidingLeavesOnlyTheNewestEnumeratedMemberVisible) {
   ProductFamily family(installer_, installer_.knownUpgradeCode);
   const Product* newest = family.Newest();
   const std::wstring newestCode = newest != nullptr ? newest->GetProductCode() : L"";
-  const unsigned hidden = family.HideOldProducts();
-  const int members = EnumeratedMembers();
-  EXPECT_EQ(hidden, members > 1 ? static_cast<unsigned>(members - 1) : 0u);
+  EXPECT_EQ(family.HideOldProducts(), enumerated_ > 1 ? static_cast<unsigned>(enumerated_ - 1) : 0u);
   for (int i = 0; i < kMembers; ++i) {
     const std::wstring& code = installer_.products[i].productCode;
-    const bool shouldBeHidden = i < members && members > 1 && code != newestCode;
-    EXPECT_EQ(UninstallEntries::SystemComponent(code, KEY_WOW64_32KEY).has_value(), shouldBeHidden)
-        << "member " << i;
+    const bool shouldBeHidden = i < enumerated_ && enumerated_ > 1 && code != newestCode;
+    EXPECT_EQ(SystemComponent(code, View::k32).has_value(), shouldBeHidden) << "member " << i;
   }
   EXPECT_EQ(installer_.CallCount(L"SetInternalUI"), 0);
   ExpectOutsiderUntouched();
 }
 
-std::string FaultCaseName(const testing::TestParamInfo<FaultCase>& info) {
-  static const char* const kNames[] = {"Enumeration",  "VersionRead", "PlainRemoval",
-                                       "BothRemovals", "LocalPackage", "PackageName",
-                                       "InterfaceLevel"};
-  return std::string(kNames[static_cast<int>(info.param.fault)]) + "At" +
-         std::to_string(info.param.position);
-}
-
 INSTANTIATE_TEST_SUITE_P(EveryOperationAtEveryMember, FamilyFault,
-                         testing::ValuesIn(AllFaultCases()), FaultCaseName);
+                         testing::Combine(testing::ValuesIn(kFaults), testing::Range(0, kMembers)),
+                         [](const testing::TestParamInfo<std::tuple<Fault, int>>& info) {
+                           return std::string(std::get<0>(info.param).name) + "At" +
+                                  std::to_string(std::get<1>(info.param));
+                         });
 
 }  // namespace

@@ -11,19 +11,11 @@
 #include "common/UniqueHandle.h"
 #include "products/ProductFamily.h"
 #include "support/FakeInstaller.h"
-#include "support/ScratchKey.h"
-#include "support/UninstallEntries.h"
+#include "support/TestRegistry.h"
 
 namespace {
 
 const std::wstring kFamily = L"{00000000-0000-0000-0000-0000000000AA}";
-
-// Codes of this test's own, so that no installed product is ever touched.
-std::wstring NewCode() {
-  static int next = 0;
-  return L"{msitool-report-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-         std::to_wstring(++next) + L"}";
-}
 
 FakeProduct Member(const std::wstring& code, const wchar_t* version) {
   FakeProduct product;
@@ -34,10 +26,10 @@ FakeProduct Member(const std::wstring& code, const wchar_t* version) {
 
 // Denies everyone the writing of values under the product's key in the view, as a locked-down
 // entry would; the key can still be read and deleted.
-bool DenyWrites(const std::wstring& productCode, REGSAM view) {
+bool DenyWrites(const std::wstring& productCode, View view) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallEntries::KeyPath(productCode).c_str(), 0,
-                    WRITE_DAC | view, &key) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallPath(productCode).c_str(), 0,
+                    WRITE_DAC | static_cast<REGSAM>(view), &key) != ERROR_SUCCESS) {
     return false;
   }
   const UniqueKey owner(key);
@@ -56,12 +48,12 @@ class FamilyReport : public testing::Test {
 };
 
 TEST_F(FamilyReport, HideSaysPerViewWhatItDidAndKeepsTheNewest) {
-  const std::wstring both = NewCode(), none = NewCode(), newest = NewCode(), only64 = NewCode();
-  ASSERT_TRUE(entries_.Add(both, KEY_WOW64_32KEY, L"Both"));
-  ASSERT_TRUE(entries_.Add(both, KEY_WOW64_64KEY, L"Both"));
-  ASSERT_TRUE(entries_.Add(none, KEY_WOW64_32KEY, nullptr));  // a key without DisplayName
-  ASSERT_TRUE(entries_.Add(newest, KEY_WOW64_32KEY, L"Newest"));
-  ASSERT_TRUE(entries_.Add(only64, KEY_WOW64_64KEY, L"Only 64"));
+  const std::wstring both = NewProductCode(), none = NewProductCode(), newest = NewProductCode(), only64 = NewProductCode();
+  ASSERT_TRUE(entries_.Add(both, View::k32, L"Both"));
+  ASSERT_TRUE(entries_.Add(both, View::k64, L"Both"));
+  ASSERT_TRUE(entries_.Add(none, View::k32, nullptr));  // a key without DisplayName
+  ASSERT_TRUE(entries_.Add(newest, View::k32, L"Newest"));
+  ASSERT_TRUE(entries_.Add(only64, View::k64, L"Only 64"));
   installer_.products = {Member(both, L"1.0"), Member(none, L"2.0"), Member(newest, L"3.0"),
                          Member(only64, L"1.5")};
   installer_.knownUpgradeCode = kFamily;
@@ -81,18 +73,18 @@ TEST_F(FamilyReport, HideSaysPerViewWhatItDidAndKeepsTheNewest) {
   EXPECT_EQ(outcomes[3].hide.view32.state, State::kNoEntry);
   EXPECT_EQ(outcomes[3].hide.view64.state, State::kHidden);
   // What the report says is what the registry holds.
-  EXPECT_EQ(UninstallEntries::SystemComponent(both, KEY_WOW64_32KEY), 1u);
-  EXPECT_EQ(UninstallEntries::SystemComponent(both, KEY_WOW64_64KEY), 1u);
-  EXPECT_FALSE(UninstallEntries::SystemComponent(none, KEY_WOW64_32KEY));
-  EXPECT_FALSE(UninstallEntries::SystemComponent(newest, KEY_WOW64_32KEY));
-  EXPECT_EQ(UninstallEntries::SystemComponent(only64, KEY_WOW64_64KEY), 1u);
+  EXPECT_EQ(SystemComponent(both, View::k32), 1u);
+  EXPECT_EQ(SystemComponent(both, View::k64), 1u);
+  EXPECT_FALSE(SystemComponent(none, View::k32));
+  EXPECT_FALSE(SystemComponent(newest, View::k32));
+  EXPECT_EQ(SystemComponent(only64, View::k64), 1u);
 }
 
 TEST_F(FamilyReport, AnEntryThatRefusesTheWriteIsNotHiddenWithTheRegistrysError) {
-  const std::wstring locked = NewCode(), newest = NewCode();
-  ASSERT_TRUE(entries_.Add(locked, KEY_WOW64_32KEY, L"Locked"));
-  ASSERT_TRUE(entries_.Add(locked, KEY_WOW64_64KEY, L"Open"));
-  ASSERT_TRUE(DenyWrites(locked, KEY_WOW64_32KEY));
+  const std::wstring locked = NewProductCode(), newest = NewProductCode();
+  ASSERT_TRUE(entries_.Add(locked, View::k32, L"Locked"));
+  ASSERT_TRUE(entries_.Add(locked, View::k64, L"Open"));
+  ASSERT_TRUE(DenyWrites(locked, View::k32));
   installer_.products = {Member(locked, L"1.0"), Member(newest, L"2.0")};
   installer_.knownUpgradeCode = kFamily;
   ProductFamily family(installer_, kFamily);
@@ -103,15 +95,15 @@ TEST_F(FamilyReport, AnEntryThatRefusesTheWriteIsNotHiddenWithTheRegistrysError)
   EXPECT_EQ(outcomes[0].hide.view32.error, ERROR_ACCESS_DENIED);
   EXPECT_EQ(outcomes[0].hide.view64.state, ViewHideOutcome::State::kHidden);
   EXPECT_TRUE(outcomes[0].hide.AnyFailed());
-  EXPECT_FALSE(UninstallEntries::SystemComponent(locked, KEY_WOW64_32KEY));
-  EXPECT_EQ(UninstallEntries::SystemComponent(locked, KEY_WOW64_64KEY), 1u);
+  EXPECT_FALSE(SystemComponent(locked, View::k32));
+  EXPECT_EQ(SystemComponent(locked, View::k64), 1u);
 }
 
 TEST_F(FamilyReport, ClassicHideCountsWhatTheOutcomesCallHidden) {
-  const std::wstring locked = NewCode(), open = NewCode(), newest = NewCode();
-  ASSERT_TRUE(entries_.Add(locked, KEY_WOW64_32KEY, L"Locked"));
-  ASSERT_TRUE(DenyWrites(locked, KEY_WOW64_32KEY));
-  ASSERT_TRUE(entries_.Add(open, KEY_WOW64_64KEY, L"Open"));
+  const std::wstring locked = NewProductCode(), open = NewProductCode(), newest = NewProductCode();
+  ASSERT_TRUE(entries_.Add(locked, View::k32, L"Locked"));
+  ASSERT_TRUE(DenyWrites(locked, View::k32));
+  ASSERT_TRUE(entries_.Add(open, View::k64, L"Open"));
   installer_.products = {Member(locked, L"1.0"), Member(open, L"1.0"), Member(newest, L"2.0")};
   installer_.knownUpgradeCode = kFamily;
   ProductFamily family(installer_, kFamily);
@@ -119,17 +111,17 @@ TEST_F(FamilyReport, ClassicHideCountsWhatTheOutcomesCallHidden) {
 }
 
 TEST_F(FamilyReport, ListReadsTheEntriesWithoutWritingThem) {
-  const std::wstring visible = NewCode(), hidden = NewCode(), bare = NewCode();
-  ASSERT_TRUE(entries_.Add(visible, KEY_WOW64_64KEY, L"Visible"));
-  ASSERT_TRUE(entries_.Add(hidden, KEY_WOW64_32KEY, L"Hidden"));
-  ASSERT_TRUE(WriteString(HKEY_LOCAL_MACHINE, UninstallEntries::KeyPath(hidden), L"Comments",
-                          L"x", KEY_WOW64_32KEY));
+  const std::wstring visible = NewProductCode(), hidden = NewProductCode(), bare = NewProductCode();
+  ASSERT_TRUE(entries_.Add(visible, View::k64, L"Visible"));
+  ASSERT_TRUE(entries_.Add(hidden, View::k32, L"Hidden"));
+  ASSERT_TRUE(WriteString(HKEY_LOCAL_MACHINE, UninstallPath(hidden), L"Comments",
+                          L"x", View::k32));
   {
     FakeInstaller one({Member(hidden, L"1.0")});
     Product product(one, hidden);
     ASSERT_TRUE(product.HideFromAddRemove());
   }
-  ASSERT_TRUE(entries_.Add(bare, KEY_WOW64_32KEY, nullptr));
+  ASSERT_TRUE(entries_.Add(bare, View::k32, nullptr));
   installer_.products = {Member(visible, L"1.0"), Member(hidden, L"2.0"), Member(bare, L"2.0")};
   installer_.knownUpgradeCode = kFamily;
   ProductFamily family(installer_, kFamily);
@@ -148,9 +140,9 @@ TEST_F(FamilyReport, ListReadsTheEntriesWithoutWritingThem) {
   EXPECT_EQ(listing[1].removalPosition, 1u);
   EXPECT_EQ(listing[2].removalPosition, 2u);
   EXPECT_EQ(listing[0].removalPosition, 3u);
-  EXPECT_FALSE(UninstallEntries::SystemComponent(visible, KEY_WOW64_64KEY));
-  EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, UninstallEntries::KeyPath(bare), L"SystemComponent",
-                           KEY_WOW64_32KEY));
+  EXPECT_FALSE(SystemComponent(visible, View::k64));
+  EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, UninstallPath(bare), L"SystemComponent",
+                           View::k32));
   EXPECT_EQ(installer_.CallCount(L"SetInternalUI"), 0);
 }
 

@@ -11,20 +11,12 @@
 #include "products/Product.h"
 #include "products/UninstallEntry.h"
 #include "support/FakeInstaller.h"
-#include "support/ScratchKey.h"
-#include "support/UninstallEntries.h"
+#include "support/TestRegistry.h"
 
 namespace {
 
 class HideFromAddRemove : public testing::Test {
  protected:
-  // A product code of this test's own, so that no installed product is ever touched.
-  std::wstring NewCode() {
-    static int next = 0;
-    return L"{msitool-hide-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-           std::to_wstring(++next) + L"}";
-  }
-
   bool Hide(const std::wstring& code) {
     installer_.products.push_back({code, L"1.0"});
     Product product(installer_, code);
@@ -41,73 +33,73 @@ TEST_F(HideFromAddRemove, KeyPathFollowsTheUninstallRoot) {
 }
 
 TEST_F(HideFromAddRemove, WritesOnlyTheViewThatHasTheKey) {
-  const std::wstring only32 = NewCode();
-  const std::wstring only64 = NewCode();
-  ASSERT_TRUE(entries_.Add(only32, KEY_WOW64_32KEY, L"Only 32"));
-  ASSERT_TRUE(entries_.Add(only64, KEY_WOW64_64KEY, L"Only 64"));
+  const std::wstring only32 = NewProductCode();
+  const std::wstring only64 = NewProductCode();
+  ASSERT_TRUE(entries_.Add(only32, View::k32, L"Only 32"));
+  ASSERT_TRUE(entries_.Add(only64, View::k64, L"Only 64"));
 
   EXPECT_TRUE(Hide(only32));
-  EXPECT_EQ(UninstallEntries::SystemComponent(only32, KEY_WOW64_32KEY), 1u);
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntries::KeyPath(only32), KEY_WOW64_64KEY))
+  EXPECT_EQ(SystemComponent(only32, View::k32), 1u);
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallPath(only32), View::k64))
       << "hiding must not create the key in the other view";
 
   EXPECT_TRUE(Hide(only64));
-  EXPECT_EQ(UninstallEntries::SystemComponent(only64, KEY_WOW64_64KEY), 1u);
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntries::KeyPath(only64), KEY_WOW64_32KEY));
+  EXPECT_EQ(SystemComponent(only64, View::k64), 1u);
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallPath(only64), View::k32));
 }
 
 TEST_F(HideFromAddRemove, WritesBothViewsWhenBothHaveTheKey) {
-  const std::wstring code = NewCode();
-  ASSERT_TRUE(entries_.Add(code, KEY_WOW64_32KEY, L"Both"));
-  ASSERT_TRUE(entries_.Add(code, KEY_WOW64_64KEY, L"Both"));
+  const std::wstring code = NewProductCode();
+  ASSERT_TRUE(entries_.Add(code, View::k32, L"Both"));
+  ASSERT_TRUE(entries_.Add(code, View::k64, L"Both"));
   EXPECT_TRUE(Hide(code));
-  EXPECT_EQ(UninstallEntries::SystemComponent(code, KEY_WOW64_32KEY), 1u);
-  EXPECT_EQ(UninstallEntries::SystemComponent(code, KEY_WOW64_64KEY), 1u);
+  EXPECT_EQ(SystemComponent(code, View::k32), 1u);
+  EXPECT_EQ(SystemComponent(code, View::k64), 1u);
 }
 
 TEST_F(HideFromAddRemove, SkipsAViewWithoutDisplayName) {
-  const std::wstring code = NewCode();
-  ASSERT_TRUE(entries_.Add(code, KEY_WOW64_32KEY, nullptr));
-  ASSERT_TRUE(entries_.Add(code, KEY_WOW64_64KEY, L"Named"));
+  const std::wstring code = NewProductCode();
+  ASSERT_TRUE(entries_.Add(code, View::k32, nullptr));
+  ASSERT_TRUE(entries_.Add(code, View::k64, L"Named"));
   EXPECT_TRUE(Hide(code));
-  EXPECT_FALSE(UninstallEntries::SystemComponent(code, KEY_WOW64_32KEY).has_value());
-  EXPECT_EQ(UninstallEntries::SystemComponent(code, KEY_WOW64_64KEY), 1u);
+  EXPECT_FALSE(SystemComponent(code, View::k32).has_value());
+  EXPECT_EQ(SystemComponent(code, View::k64), 1u);
 }
 
 TEST_F(HideFromAddRemove, AnswersFalseWhenNoViewHasTheEntry) {
-  const std::wstring missing = NewCode();
-  const std::wstring unnamed = NewCode();
-  ASSERT_TRUE(entries_.Add(unnamed, KEY_WOW64_64KEY, nullptr));
+  const std::wstring missing = NewProductCode();
+  const std::wstring unnamed = NewProductCode();
+  ASSERT_TRUE(entries_.Add(unnamed, View::k64, nullptr));
   EXPECT_FALSE(Hide(missing));
   EXPECT_FALSE(Hide(unnamed));
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntries::KeyPath(missing), KEY_WOW64_32KEY));
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallEntries::KeyPath(missing), KEY_WOW64_64KEY));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallPath(missing), View::k32));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallPath(missing), View::k64));
 }
 
 TEST_F(HideFromAddRemove, DisplayNameMustFitTheProbeBuffer) {
-  const std::wstring fits = NewCode();
-  const std::wstring tooLong = NewCode();
-  ASSERT_TRUE(entries_.Add(fits, KEY_WOW64_32KEY, std::wstring(999, L'n').c_str()));
-  ASSERT_TRUE(entries_.Add(tooLong, KEY_WOW64_32KEY, std::wstring(1000, L'n').c_str()));
+  const std::wstring fits = NewProductCode();
+  const std::wstring tooLong = NewProductCode();
+  ASSERT_TRUE(entries_.Add(fits, View::k32, std::wstring(999, L'n').c_str()));
+  ASSERT_TRUE(entries_.Add(tooLong, View::k32, std::wstring(1000, L'n').c_str()));
   EXPECT_TRUE(Hide(fits));
-  EXPECT_EQ(UninstallEntries::SystemComponent(fits, KEY_WOW64_32KEY), 1u);
+  EXPECT_EQ(SystemComponent(fits, View::k32), 1u);
   EXPECT_FALSE(Hide(tooLong));
-  EXPECT_FALSE(UninstallEntries::SystemComponent(tooLong, KEY_WOW64_32KEY).has_value());
+  EXPECT_FALSE(SystemComponent(tooLong, View::k32).has_value());
 }
 
 TEST_F(HideFromAddRemove, AlreadyHiddenEntryIsWrittenAgain) {
-  const std::wstring code = NewCode();
-  ASSERT_TRUE(entries_.Add(code, KEY_WOW64_64KEY, L"Hidden"));
+  const std::wstring code = NewProductCode();
+  ASSERT_TRUE(entries_.Add(code, View::k64, L"Hidden"));
   ASSERT_TRUE(Hide(code));
   EXPECT_TRUE(Hide(code));
-  EXPECT_EQ(UninstallEntries::SystemComponent(code, KEY_WOW64_64KEY), 1u);
+  EXPECT_EQ(SystemComponent(code, View::k64), 1u);
 }
 
 // Replaces a key's access list with one that lets everybody read it and nobody write it, and
 // gives full access back at the end, so that the key can still be deleted.
 class ReadOnlyKey {
  public:
-  ReadOnlyKey(const std::wstring& path, REGSAM view) : path_(path), view_(view) {
+  ReadOnlyKey(const std::wstring& path, View view) : path_(path), view_(view) {
     applied_ = SetAccess(L"D:P(A;;KR;;;WD)");
   }
   ~ReadOnlyKey() { SetAccess(L"D:P(A;;KA;;;WD)"); }
@@ -119,26 +111,26 @@ class ReadOnlyKey {
     UniqueKey key;
     return ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
                                                                 descriptor.put(), nullptr) &&
-           RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, WRITE_DAC | view_, key.put()) ==
+           RegOpenKeyExW(HKEY_LOCAL_MACHINE, path_.c_str(), 0, WRITE_DAC | static_cast<REGSAM>(view_), key.put()) ==
                ERROR_SUCCESS &&
            RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor.get()) ==
                ERROR_SUCCESS;
   }
 
   std::wstring path_;
-  REGSAM view_;
+  View view_;
   bool applied_ = false;
 };
 
 TEST_F(HideFromAddRemove, ViewThatRefusesTheWriteIsSkippedAndTheOtherIsStillWritten) {
-  const std::wstring code = NewCode();
-  ASSERT_TRUE(entries_.Add(code, KEY_WOW64_32KEY, L"Locked"));
-  ASSERT_TRUE(entries_.Add(code, KEY_WOW64_64KEY, L"Open"));
-  const ReadOnlyKey locked(UninstallEntries::KeyPath(code), KEY_WOW64_32KEY);
+  const std::wstring code = NewProductCode();
+  ASSERT_TRUE(entries_.Add(code, View::k32, L"Locked"));
+  ASSERT_TRUE(entries_.Add(code, View::k64, L"Open"));
+  const ReadOnlyKey locked(UninstallPath(code), View::k32);
   ASSERT_TRUE(locked.applied());
   EXPECT_TRUE(Hide(code));
-  EXPECT_FALSE(UninstallEntries::SystemComponent(code, KEY_WOW64_32KEY).has_value());
-  EXPECT_EQ(UninstallEntries::SystemComponent(code, KEY_WOW64_64KEY), 1u);
+  EXPECT_FALSE(SystemComponent(code, View::k32).has_value());
+  EXPECT_EQ(SystemComponent(code, View::k64), 1u);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "common/UniqueHandle.h"
 #include "support/TemporaryFiles.h"
@@ -93,11 +94,11 @@ TEST_F(PackageCopyTest, CopyAndFolderGoWithTheObject) {
 }
 
 TEST_F(PackageCopyTest, FailedCopyLeavesNoFolder) {
-  const std::size_t before = FindEntries(TemporaryFolder(), L"msitool-*").size();
+  const TemporaryFolderWatch copies;
   PackageCopy copy;
   EXPECT_FALSE(copy.Create((cache_.path() + L"absent.msi").c_str(), L"Product.msi"));
   EXPECT_TRUE(copy.path().empty());
-  EXPECT_EQ(FindEntries(TemporaryFolder(), L"msitool-*").size(), before);
+  EXPECT_EQ(copies.Added(), std::vector<std::wstring>{});
 }
 
 TEST(IsPlainFileName, AcceptsOnlyANameWithinOneFolder) {

@@ -7,26 +7,22 @@
 #include <vector>
 
 #include "support/FakeInstaller.h"
-#include "support/UninstallEntries.h"
+#include "support/TestRegistry.h"
 
 namespace {
-
-constexpr unsigned kInstallFailure = 1603;
 
 class ProductFamilyTest : public testing::Test {
  protected:
   // Adds a member with a visible uninstall entry in the 32-bit view; returns its code.
   std::wstring AddMember(const std::wstring& version) {
-    static int next = 0;
-    const std::wstring code = L"{msitool-family-test-" + std::to_wstring(GetCurrentProcessId()) +
-                              L"-" + std::to_wstring(++next) + L"}";
+    const std::wstring code = NewProductCode();
     installer_.products.push_back({code, version});
-    EXPECT_TRUE(entries_.Add(code, KEY_WOW64_32KEY, version.c_str()));
+    EXPECT_TRUE(entries_.Add(code, View::k32, version.c_str()));
     return code;
   }
 
   bool IsHidden(const std::wstring& code) const {
-    return UninstallEntries::SystemComponent(code, KEY_WOW64_32KEY) == 1u;
+    return SystemComponent(code, View::k32) == 1u;
   }
 
   std::vector<std::wstring> Codes(const ProductFamily& family) const {
@@ -100,7 +96,7 @@ TEST_F(ProductFamilyTest, OfEqualNewestTheFirstEnumeratedStaysVisible) {
 
 TEST_F(ProductFamilyTest, HiddenCountLeavesOutMembersWithoutAnEntry) {
   AddMember(L"1.0");
-  const std::wstring noEntry = L"{msitool-family-test-no-entry}";
+  const std::wstring noEntry = NewProductCode();
   installer_.products.push_back({noEntry, L"2.0"});
   AddMember(L"3.0");
   ProductFamily family(installer_, upgradeCode_);

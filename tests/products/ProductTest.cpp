@@ -27,12 +27,4 @@ TEST(Product, FailedVersionReadGivesTheEmptyVersion) {
   EXPECT_FALSE(product.ParseVersion(major, minor, build, revision));
 }
 
-TEST(Product, ReturnsCopiesOfItsStrings) {
-  FakeInstaller installer(std::vector<FakeProduct>{{L"{A}", L"1.0"}});
-  const Product product(installer, L"{A}");
-  std::wstring code = product.GetProductCode();
-  code[1] = L'Z';
-  EXPECT_EQ(product.GetProductCode(), L"{A}");
-}
-
 }  // namespace

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "products/Product.h"
 #include "support/FakeInstaller.h"
@@ -12,7 +13,6 @@ namespace {
 
 constexpr const wchar_t* kCode = L"{C0DE}";
 constexpr const wchar_t* kRemoval = L"REMOVE=ALL REBOOT=ReallySuppress";
-constexpr unsigned kInstallFailure = 1603;  // ERROR_INSTALL_FAILURE
 
 class Uninstall : public testing::Test {
  protected:
@@ -22,7 +22,6 @@ class Uninstall : public testing::Test {
     product_.version = L"1.0";
     product_.localPackage = cache_.path() + L"1a2b3c.msi";
     product_.packageName = L"Sample.msi";
-    foldersBefore_ = FindEntries(TemporaryFolder(), L"msitool-*").size();
   }
 
   bool RunUninstall() {
@@ -31,15 +30,10 @@ class Uninstall : public testing::Test {
     return product.Uninstall();
   }
 
-  // Private copy folders the tool made and left behind; the test's own scratch folder excluded.
-  std::size_t LeftoverFolders() const {
-    return FindEntries(TemporaryFolder(), L"msitool-*").size() - foldersBefore_;
-  }
-
   ScratchFolder cache_;
   FakeProduct product_;
   FakeInstaller installer_;
-  std::size_t foldersBefore_ = 0;
+  const TemporaryFolderWatch copies_;  // the private copy folders the tool makes
 };
 
 TEST_F(Uninstall, DirectRemovalNeedsNoCopy) {
@@ -77,7 +71,7 @@ TEST_F(Uninstall, RefusedRemovalRunsFromAPrivateCopyThatIsDeletedAfterwards) {
       << testing::PrintToString(call.packagePath);
   EXPECT_EQ(call.packagePath.substr(call.packagePath.size() - 11), L"\\Sample.msi");
   EXPECT_FALSE(FileExists(call.packagePath));
-  EXPECT_EQ(LeftoverFolders(), 0u);
+  EXPECT_EQ(copies_.Added(), std::vector<std::wstring>{});
   EXPECT_EQ(ReadFileBytes(*product_.localPackage), "cached package") << "the cache stays";
 }
 
@@ -88,7 +82,7 @@ TEST_F(Uninstall, FailedRemovalFromTheCopyStillDeletesIt) {
   ASSERT_EQ(installer_.installCalls.size(), 1u);
   EXPECT_TRUE(installer_.installCalls[0].packageExisted);
   EXPECT_FALSE(FileExists(installer_.installCalls[0].packagePath));
-  EXPECT_EQ(LeftoverFolders(), 0u);
+  EXPECT_EQ(copies_.Added(), std::vector<std::wstring>{});
 }
 
 TEST_F(Uninstall, MissingCachedPackageInformationFailsWithoutACopy) {
@@ -105,7 +99,7 @@ TEST_F(Uninstall, MissingCachedPackageInformationFailsWithoutACopy) {
   installer_ = FakeInstaller();
   EXPECT_FALSE(RunUninstall());
   EXPECT_EQ(installer_.CallCount(L"InstallProduct"), 0);
-  EXPECT_EQ(LeftoverFolders(), 0u);
+  EXPECT_EQ(copies_.Added(), std::vector<std::wstring>{});
 }
 
 TEST_F(Uninstall, PackageNameThatIsNoPlainFileNameIsRefused) {
@@ -117,7 +111,7 @@ TEST_F(Uninstall, PackageNameThatIsNoPlainFileNameIsRefused) {
     EXPECT_FALSE(RunUninstall()) << testing::PrintToString(std::wstring(name));
     EXPECT_EQ(installer_.CallCount(L"InstallProduct"), 0);
   }
-  EXPECT_EQ(LeftoverFolders(), 0u);
+  EXPECT_EQ(copies_.Added(), std::vector<std::wstring>{});
 }
 
 TEST_F(Uninstall, PathThatWouldNotFitIsRefusedBeforeAnythingIsCopied) {
@@ -125,7 +119,7 @@ TEST_F(Uninstall, PathThatWouldNotFitIsRefusedBeforeAnythingIsCopied) {
   product_.packageName = std::wstring(240, L'p') + L".msi";
   EXPECT_FALSE(RunUninstall());
   EXPECT_EQ(installer_.CallCount(L"InstallProduct"), 0);
-  EXPECT_EQ(LeftoverFolders(), 0u);
+  EXPECT_EQ(copies_.Added(), std::vector<std::wstring>{});
 }
 
 TEST_F(Uninstall, TemporaryFolderLongerThanMaxPathIsRefused) {

@@ -10,7 +10,7 @@
 
 #include "products/Product.h"
 #include "support/FakeInstaller.h"
-#include "support/ScratchKey.h"
+#include "support/ProcessRunner.h"
 
 namespace {
 

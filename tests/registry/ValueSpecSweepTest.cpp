@@ -10,7 +10,8 @@
 
 #include "registry/ValueSpec.h"
 #include "registry/ValueSpecFormat.h"
-#include "support/ScratchKey.h"
+#include "support/ProcessRunner.h"
+#include "support/TestRegistry.h"
 
 namespace {
 

@@ -6,7 +6,8 @@
 
 #include "registry/RootKeys.h"
 #include "registry/ValueSpecFormat.h"
-#include "support/ScratchKey.h"
+#include "support/ProcessRunner.h"
+#include "support/TestRegistry.h"
 
 namespace {
 
@@ -219,8 +220,8 @@ TEST_F(ValueSpecWrite, OpenForReadingGivesAnOwnedKeyAndTheDataOnlyWithABar) {
 class ValueSpecViews : public testing::Test {
  protected:
   ~ValueSpecViews() override {
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, path_, KEY_WOW64_32KEY);
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, path_, KEY_WOW64_64KEY);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, path_, View::k32);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, path_, View::k64);
   }
   std::wstring Spec(const wchar_t* rest) const { return L"HKEY_LOCAL_MACHINE\\" + path_ + rest; }
 
@@ -237,12 +238,12 @@ TEST_F(ValueSpecViews, FlagsPickTheView) {
                {kViewFlag32 | kViewFlag64, false, true}};
   for (const auto& testCase : cases) {
     ASSERT_EQ(SetValueSpec(Spec(L"\\\\Viewed|1"), testCase.flags), ValueSpecResult::kSuccess);
-    EXPECT_EQ(ValueExists(HKEY_LOCAL_MACHINE, path_, L"Viewed", KEY_WOW64_32KEY), testCase.in32)
+    EXPECT_EQ(ValueExists(HKEY_LOCAL_MACHINE, path_, L"Viewed", View::k32), testCase.in32)
         << "flags " << testCase.flags;
-    EXPECT_EQ(ValueExists(HKEY_LOCAL_MACHINE, path_, L"Viewed", KEY_WOW64_64KEY), testCase.in64)
+    EXPECT_EQ(ValueExists(HKEY_LOCAL_MACHINE, path_, L"Viewed", View::k64), testCase.in64)
         << "flags " << testCase.flags;
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, path_, KEY_WOW64_32KEY);
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, path_, KEY_WOW64_64KEY);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, path_, View::k32);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, path_, View::k64);
   }
 }
 

@@ -7,6 +7,9 @@
 
 #include "installer/Installer.h"
 
+// What the installer answers for a refused operation (ERROR_INSTALL_FAILURE).
+constexpr unsigned kInstallFailure = 1603;
+
 // A product as the fake installer knows it, with the answers it gives for it.
 struct FakeProduct {
   std::wstring productCode;

@@ -5,6 +5,9 @@
 namespace {
 
 constexpr DWORD kReadChunk = 4096;
+// Handle values are multiples of 4; the tests hold far fewer than this many.
+constexpr ULONG_PTR kHandleStep = 4;
+constexpr ULONG_PTR kHandleProbeEnd = 65536;
 
 // One end of a pipe that a reader thread drains into text until the writer side is gone.
 struct PipeReader {
@@ -27,19 +30,14 @@ DWORD WINAPI DrainPipe(void* context) {
 // A pipe whose write end the child inherits and whose read end stays with this process.
 [[nodiscard]] bool CreateOutputPipe(UniqueKernelHandle& readEnd, UniqueKernelHandle& writeEnd) noexcept {
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, /*lpSecurityDescriptor=*/nullptr, TRUE};
-  HANDLE read = nullptr;
-  HANDLE write = nullptr;
-  if (!CreatePipe(&read, &write, &inheritable, /*nSize=*/0)) return false;
-  readEnd.reset(read);
-  writeEnd.reset(write);
-  return SetHandleInformation(read, HANDLE_FLAG_INHERIT, /*dwFlags=*/0) != FALSE;
+  return CreatePipe(readEnd.put(), writeEnd.put(), &inheritable, /*nSize=*/0) &&
+         SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, /*dwFlags=*/0);
 }
 
-[[nodiscard]] UniqueKernelHandle OpenNullInput() noexcept {
+[[nodiscard]] UniqueFile OpenNullInput() noexcept {
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, /*lpSecurityDescriptor=*/nullptr, TRUE};
-  HANDLE file = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, /*hTemplateFile=*/nullptr);
-  return UniqueKernelHandle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+  return UniqueFile(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, /*hTemplateFile=*/nullptr));
 }
 
 }  // namespace
@@ -49,7 +47,7 @@ bool RunProcess(const std::wstring& commandLine, HANDLE primaryToken, ProcessOut
   PipeReader standardError;
   UniqueKernelHandle outputWriteEnd;
   UniqueKernelHandle errorWriteEnd;
-  UniqueKernelHandle input = OpenNullInput();
+  UniqueFile input = OpenNullInput();
   if (!input || !CreateOutputPipe(standardOutput.pipe, outputWriteEnd) ||
       !CreateOutputPipe(standardError.pipe, errorWriteEnd)) {
     return false;
@@ -102,4 +100,13 @@ bool RunProcess(const std::wstring& commandLine, HANDLE primaryToken, ProcessOut
   output.standardOutput = std::move(standardOutput.text);
   output.standardError = std::move(standardError.text);
   return true;
+}
+
+DWORD ProcessHandleCount() {
+  DWORD count = 0;
+  for (ULONG_PTR value = kHandleStep; value < kHandleProbeEnd; value += kHandleStep) {
+    DWORD flags = 0;
+    if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++count;
+  }
+  return count;
 }

@@ -18,3 +18,7 @@ struct ProcessOutput {
 // output untouched, when the child cannot be started or its exit code cannot be read.
 [[nodiscard]] bool RunProcess(const std::wstring& commandLine, HANDLE primaryToken,
                               ProcessOutput& output) noexcept;
+
+// How many handles this process holds, for leak checks. Counted by probing handle values, since
+// Wine's GetProcessHandleCount always answers 0.
+DWORD ProcessHandleCount();

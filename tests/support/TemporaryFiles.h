@@ -17,6 +17,19 @@ std::string ReadFileBytes(const std::wstring& path);
 
 bool FileExists(const std::wstring& path);
 
+// Remembers the temporary folder's entries that match pattern, to tell what appeared since.
+class TemporaryFolderWatch {
+ public:
+  explicit TemporaryFolderWatch(std::wstring pattern = L"msitool-*");
+
+  // The matching entries that are there now and were not when the watch began.
+  std::vector<std::wstring> Added() const;
+
+ private:
+  std::wstring pattern_;
+  std::vector<std::wstring> before_;
+};
+
 // A folder made for one test inside the temporary folder and removed, with its files, afterwards.
 class ScratchFolder {
  public:

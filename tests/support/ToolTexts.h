@@ -1,16 +1,9 @@
 #pragma once
 
-#include <windows.h>
-
 #include <string>
 
-// The texts that msitool.exe writes, as the bytes that reach a redirected stream (UTF-8, plain line
+// The texts that the tool writes, as the bytes that reach a redirected stream (UTF-8, plain line
 // feeds), written out here line by line and not taken from the tool's own sources.
-
-// The exit codes, as the platform numbers them.
-constexpr DWORD kSuccess = 0;
-constexpr DWORD kAccessDenied = 5;
-constexpr DWORD kBadArguments = 160;
 
 inline const std::string kBanner = "\nQuorvin Msi Tool v12.0.111 (Release, win32-x86)\n";
 

@@ -1,0 +1,79 @@
+#pragma once
+
+// What the end-to-end tests share: running msitool.exe, installing the test packages, and a fixture
+// that installs a set of them and checks what became of each.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "TestPackages.h"
+#include "support/ProcessRunner.h"
+#include "support/TestRegistry.h"
+#include "support/ToolTexts.h"
+
+// The exit codes, as the platform numbers them.
+constexpr DWORD kSuccess = 0;
+constexpr DWORD kAccessDenied = 5;
+constexpr DWORD kBadArguments = 160;
+
+// The folder of this test program, with a trailing backslash; msitool.exe and packages\ are beside it.
+std::wstring ProgramFolder();
+
+// Runs msitool.exe with the given argument text, as the user of primaryToken when one is given.
+// A child that cannot be started is a test failure, reported with the exit code 0xFFFFFFFF.
+ProcessOutput RunTool(const std::wstring& arguments, HANDLE primaryToken = nullptr);
+
+// Expects a run that printed the banner alone, nothing on the standard error, and ended with 0.
+void ExpectQuietSuccess(const ProcessOutput& output);
+
+// The registry view that holds the package's uninstall entry, and the one that must never get one.
+View PackageView(const TestPackage& package);
+View OtherView(const TestPackage& package);
+
+// The file that the package installs.
+std::wstring InstalledFilePath(const TestPackage& package);
+
+// Install the package or remove the product silently with msiexec; msiexec's exit code, 0xFFFFFFFF
+// when it did not start.
+DWORD InstallPackage(const TestPackage& package);
+DWORD RemoveProduct(const std::wstring& productCode);
+
+// The sample family installed out of version order, with the 64-bit member first, and an unrelated
+// product after it.
+inline std::vector<TestPackage> SampleFamilyAndOther() { return {kSample2, kSample1, kSample3, kOther}; }
+
+// The value that hides an uninstall entry from the list of installed programs.
+inline const std::wstring kSystemComponent = L"SystemComponent";
+
+// A fixture that installs packages, in the given order, and removes by product code whatever of them
+// is still installed afterwards. It keeps each uninstall entry as it was right after the installation.
+class InstalledProductsTest : public testing::Test {
+ protected:
+  explicit InstalledProductsTest(std::vector<TestPackage> packages = SampleFamilyAndOther())
+      : packages_(std::move(packages)) {}
+
+  void SetUp() override;
+  void TearDown() override;
+
+  // The package's uninstall entry now; empty, with a test failure, when it is gone.
+  RegistryValues EntryNow(const TestPackage& package) const;
+
+  // Expects the entry, the file and the absence of an entry in the other view to be as installed.
+  void ExpectUntouched(const TestPackage& package) const;
+
+  // Expects the entry to be as installed plus SystemComponent = REG_DWORD 1, and the file in place.
+  void ExpectHidden(const TestPackage& package) const;
+
+  // Expects no entry in either view and no installed file.
+  void ExpectRemoved(const TestPackage& package) const;
+
+  const std::vector<TestPackage>& Packages() const { return packages_; }
+
+ private:
+  std::vector<TestPackage> packages_;
+  std::map<std::wstring, RegistryValues> installedEntries_;
+};
