@@ -25,6 +25,8 @@ constexpr RegistryView kViews[] = {
     {KEY_WOW64_64KEY, kViewFlag64},
 };
 
+HideProbeHook probeHook = nullptr;
+
 ValueSpecResult ProbeValue(const std::wstring& spec, REGSAM viewAccess) {
   OpenedValueSpec opened;
   const ValueSpecResult status = OpenValueSpec(spec, /*create=*/false, viewAccess, opened);
@@ -57,10 +59,24 @@ bool Product::HideFromAddRemove() {
   const std::wstring writeSpec = keyPath + L"\\\\SystemComponent|1";
   bool hidden = false;
   for (const RegistryView& view : kViews) {
-    if (ProbeValue(probeSpec, view.probeAccess) == ValueSpecResult::kSuccess &&
-        SetValueSpec(writeSpec, view.writeFlags) == ValueSpecResult::kSuccess) {
+    if (ProbeValue(probeSpec, view.probeAccess) != ValueSpecResult::kSuccess) {
+      continue;
+    }
+    if (probeHook != nullptr) {
+      probeHook(view.probeAccess);
+    }
+    // Into the key the probe found, never a new one: a key deleted since (an uninstall running at
+    // the same time) stays deleted. Only setting values is asked, which a key may grant the
+    // Administrators without full control.
+    if (SetValueSpecInExistingKey(writeSpec, view.writeFlags) == ValueSpecResult::kSuccess) {
       hidden = true;
     }
   }
   return hidden;
+}
+
+HideProbeHook SetHideProbeHookForTesting(HideProbeHook hook) noexcept {
+  const HideProbeHook previous = probeHook;
+  probeHook = hook;
+  return previous;
 }

@@ -38,3 +38,8 @@ constexpr unsigned kViewFlag64 = 2;
 // Writes a value spec's data as a REG_DWORD (by string-to-long rules, saturating), or deletes the
 // value when the data is empty. A spec without data is malformed and touches nothing.
 [[nodiscard]] ValueSpecResult SetValueSpec(std::wstring_view spec, unsigned viewFlags) noexcept;
+
+// As SetValueSpec, but into a key that exists: it is opened with KEY_SET_VALUE and the view, never
+// created, so a missing key or one that refuses setting values gives kKeyNotOpened.
+[[nodiscard]] ValueSpecResult SetValueSpecInExistingKey(std::wstring_view spec,
+                                                        unsigned viewFlags) noexcept;
