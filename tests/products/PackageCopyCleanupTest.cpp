@@ -170,4 +170,14 @@ TEST_F(PackageCopyCleanup, CopyThatFailsPartWayIsDeletedWithItsFolder) {
   EXPECT_EQ(LeftoverFolders(), 0u);
 }
 
+// The private folder takes 35 characters: "msitool-", 26 random ones and a backslash.
+TEST_F(PackageCopyCleanup, LongestNameIsMaxPathLessTheTemporaryAndPrivateFolders) {
+  const std::size_t longest = MAX_PATH - 1 - TemporaryFolder().size() - 35;
+  PackageCopy fits;
+  ASSERT_TRUE(fits.Create(source_.c_str(), std::wstring(longest - 4, L'n') + L".msi"));
+  EXPECT_EQ(fits.path().size(), static_cast<std::size_t>(MAX_PATH - 1));
+  PackageCopy tooLong;
+  EXPECT_FALSE(tooLong.Create(source_.c_str(), std::wstring(longest - 3, L'n') + L".msi"));
+}
+
 }  // namespace
