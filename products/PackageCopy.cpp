@@ -5,6 +5,8 @@
 #include <ntsecapi.h>
 #include <sddl.h>
 
+#include <vector>
+
 #include "common/UniqueHandle.h"
 
 namespace {
@@ -12,23 +14,96 @@ namespace {
 constexpr DWORD kPathBufferSize = MAX_PATH;
 constexpr std::wstring_view kFolderPrefix = L"msitool-";
 constexpr ULONG kRandomBytes = 16;
+constexpr unsigned kBitsPerDigit = 5;
 
-// Protected from inheritance; full control for SYSTEM and the Administrators, inherited by the copy.
-constexpr const wchar_t* kPrivateFolderSddl = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+// Protected from inheritance; full control for SYSTEM, the Administrators and (appended) the user
+// running the tool, inherited by the copy.
+constexpr std::wstring_view kPrivateFolderSddl = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
-// The folder name's random part, as hex. Empty when the system has no random bytes to give.
-std::wstring RandomHex() {
+// A refused delete (a scanner or indexer holding the new file open) is tried again for this long
+// before it is left to the next restart.
+constexpr DWORD kDeleteRetryMilliseconds = 100;
+constexpr int kDeleteAttempts = 50;
+
+bool CopyWithCopyFile(const wchar_t* source, const wchar_t* target) {
+  return CopyFileW(source, target, /*failIfExists=*/TRUE) != FALSE;
+}
+
+FileCopyFunction fileCopy = CopyWithCopyFile;
+
+// The folder name's random part: 128 bits in base 32 (26 digits of one case, so a file system
+// that ignores case keeps them all apart). Empty when the system has no random bytes to give.
+std::wstring RandomDigits() {
   unsigned char bytes[kRandomBytes];
   if (!RtlGenRandom(bytes, sizeof(bytes))) {
     return {};
   }
-  constexpr wchar_t kDigits[] = L"0123456789abcdef";
-  std::wstring hex;
+  constexpr wchar_t kDigits[] = L"abcdefghijklmnopqrstuvwxyz234567";
+  std::wstring digits;
+  unsigned bits = 0;
+  unsigned pending = 0;
   for (unsigned char byte : bytes) {
-    hex += kDigits[byte >> 4];
-    hex += kDigits[byte & 0xF];
+    bits = (bits << 8) | byte;
+    pending += 8;
+    while (pending >= kBitsPerDigit) {
+      pending -= kBitsPerDigit;
+      digits += kDigits[(bits >> pending) & 0x1F];
+    }
   }
-  return hex;
+  if (pending > 0) {
+    digits += kDigits[(bits << (kBitsPerDigit - pending)) & 0x1F];
+  }
+  return digits;
+}
+
+// The SID of the user the tool runs as (the impersonated one on a thread that impersonates), as
+// text; empty when the token cannot be read.
+std::wstring RunningUserSid() {
+  UniqueToken token;
+  if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, /*openAsSelf=*/TRUE, token.put()) &&
+      !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) {
+    return {};
+  }
+  DWORD size = 0;
+  GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+  std::vector<BYTE> buffer(size);
+  if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) {
+    return {};
+  }
+  UniqueLocalString text;
+  if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, text.put())) {
+    return {};
+  }
+  return text.get();
+}
+
+// Deletes a file or an empty folder: with its attributes cleared (a read-only cached package gives
+// a read-only copy), again for a short while when refused, and at the next restart when it still
+// cannot go. False when it is left to the restart.
+bool RemoveNowOrAtRestart(const std::wstring& path, bool isFolder) {
+  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  for (int attempt = 0; attempt < kDeleteAttempts; ++attempt) {
+    if (isFolder ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str())) {
+      return true;
+    }
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      return true;
+    }
+    Sleep(kDeleteRetryMilliseconds);
+  }
+  MoveFileExW(path.c_str(), /*newFileName=*/nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  return false;
+}
+
+// The copy first, then its folder; a copy left to the restart leaves the folder to it as well,
+// scheduled after the file, since the folder cannot go before it.
+void RemoveCopyAndFolder(const std::wstring& path, const std::wstring& folder) {
+  if (RemoveNowOrAtRestart(path, /*isFolder=*/false)) {
+    RemoveNowOrAtRestart(folder, /*isFolder=*/true);
+  } else {
+    MoveFileExW(folder.c_str(), /*newFileName=*/nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+  }
 }
 
 // The temporary folder, with its trailing backslash; empty when it does not fit MAX_PATH.
@@ -56,9 +131,23 @@ bool CreatePrivateFolder(const std::wstring& folder) {
 
 UniqueSecurityDescriptor PrivateFolderSecurity() {
   UniqueSecurityDescriptor descriptor;
-  ConvertStringSecurityDescriptorToSecurityDescriptorW(kPrivateFolderSddl, SDDL_REVISION_1,
+  const std::wstring user = RunningUserSid();
+  if (user.empty()) {
+    return descriptor;
+  }
+  // A deny-only Administrators group (which the gate lets through from platform version 6) does
+  // not open the folder; the user's own entry does.
+  std::wstring sddl(kPrivateFolderSddl);
+  sddl += L"(A;OICI;FA;;;" + user + L")";
+  ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
                                                        descriptor.put(), /*descriptorSize=*/nullptr);
   return descriptor;
+}
+
+FileCopyFunction SetFileCopyForTesting(FileCopyFunction copy) noexcept {
+  const FileCopyFunction previous = fileCopy;
+  fileCopy = copy != nullptr ? copy : CopyWithCopyFile;
+  return previous;
 }
 
 bool IsPlainFileName(std::wstring_view name) noexcept {
@@ -71,7 +160,7 @@ bool PackageCopy::Create(const wchar_t* sourcePath, std::wstring_view packageNam
     return false;
   }
   const std::wstring temporaryFolder = TemporaryFolder();
-  const std::wstring randomPart = RandomHex();
+  const std::wstring randomPart = RandomDigits();
   if (temporaryFolder.empty() || randomPart.empty()) {
     return false;
   }
@@ -83,8 +172,9 @@ bool PackageCopy::Create(const wchar_t* sourcePath, std::wstring_view packageNam
   if (path.size() >= kPathBufferSize || !CreatePrivateFolder(folder)) {
     return false;
   }
-  if (!CopyFileW(sourcePath, path.c_str(), /*failIfExists=*/TRUE)) {
-    RemoveDirectoryW(folder.c_str());
+  if (!fileCopy(sourcePath, path.c_str())) {
+    // A copy that failed part way (a full volume) leaves what it wrote.
+    RemoveCopyAndFolder(path, folder);
     return false;
   }
   folder_ = std::move(folder);
@@ -94,7 +184,6 @@ bool PackageCopy::Create(const wchar_t* sourcePath, std::wstring_view packageNam
 
 PackageCopy::~PackageCopy() {
   if (!path_.empty()) {
-    DeleteFileW(path_.c_str());
-    RemoveDirectoryW(folder_.c_str());
+    RemoveCopyAndFolder(path_, folder_);
   }
 }

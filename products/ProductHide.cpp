@@ -26,6 +26,8 @@ constexpr RegistryView kViews[] = {
     {EntryView::k64, KEY_WOW64_64KEY, kViewFlag64},
 };
 
+HideProbeHook probeHook = nullptr;
+
 struct Probe {
   ValueSpecResult status;
   long error;  // the registry's error number when status is not kSuccess
@@ -73,7 +75,13 @@ ViewHideOutcome HideInView(const std::wstring& probeSpec, const std::wstring& wr
     }
     return {ViewHideOutcome::State::kNotHidden, probe.error};
   }
-  const ValueSpecResult written = SetValueSpec(writeSpec, view.writeFlags);
+  if (probeHook != nullptr) {
+    probeHook(view.probeAccess);
+  }
+  // Into the key the probe found, never a new one: a key deleted since (an uninstall running at the
+  // same time) stays deleted. Only setting values is asked, which a key may grant the
+  // Administrators without full control.
+  const ValueSpecResult written = SetValueSpecInExistingKey(writeSpec, view.writeFlags);
   if (written == ValueSpecResult::kSuccess) {
     return {ViewHideOutcome::State::kHidden, ERROR_SUCCESS};
   }
@@ -124,4 +132,10 @@ EntryState Product::EntryIn(EntryView entryView) const {
     return systemComponent != 0 ? EntryState::kHidden : EntryState::kVisible;
   }
   return EntryState::kNone;
+}
+
+HideProbeHook SetHideProbeHookForTesting(HideProbeHook hook) noexcept {
+  const HideProbeHook previous = probeHook;
+  probeHook = hook;
+  return previous;
 }

@@ -1,6 +1,7 @@
 #include "products/VersionScan.h"
 
 #include <cstdint>
+#include <cwctype>
 #include <limits>
 
 namespace {
@@ -8,8 +9,10 @@ namespace {
 constexpr std::int64_t kLargest = std::numeric_limits<int>::max();
 constexpr std::int64_t kSmallest = std::numeric_limits<int>::min();
 
+// The runtime's own classification, which its formatted input skips by (it takes U+00A0, U+3000
+// and more besides the ASCII white space), so that the two cannot drift apart.
 bool IsFormattedInputSpace(wchar_t character) {
-  return character == L' ' || (character >= L'\t' && character <= L'\r');
+  return std::iswspace(static_cast<std::wint_t>(character)) != 0;
 }
 
 bool IsDigit(wchar_t character) { return character >= L'0' && character <= L'9'; }

@@ -14,7 +14,9 @@ REGSAM ViewAccess(unsigned viewFlags) {
   return (viewFlags & kViewFlag32) != 0 ? KEY_WOW64_32KEY : 0;
 }
 
-ValueSpecResult OpenParsedKey(const ParsedValueSpec& parsed, bool create, REGSAM viewAccess,
+enum class KeyAccess { kRead, kCreate, kSetExisting };
+
+ValueSpecResult OpenParsedKey(const ParsedValueSpec& parsed, KeyAccess access, REGSAM viewAccess,
                               RegistryKey& key) {
   if (parsed.keyPath.empty()) {
     key = RegistryKey::Root(parsed.rootKey);
@@ -22,12 +24,16 @@ ValueSpecResult OpenParsedKey(const ParsedValueSpec& parsed, bool create, REGSAM
   }
   const std::wstring keyPath(parsed.keyPath);
   HKEY opened = nullptr;
-  const LSTATUS status =
-      create ? RegCreateKeyExW(parsed.rootKey, keyPath.c_str(), /*reserved=*/0, /*keyClass=*/nullptr,
-                               REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | viewAccess,
-                               /*securityAttributes=*/nullptr, &opened, /*disposition=*/nullptr)
-             : RegOpenKeyExW(parsed.rootKey, keyPath.c_str(), /*options=*/0,
-                             KEY_READ | viewAccess, &opened);
+  LSTATUS status;
+  if (access == KeyAccess::kCreate) {
+    status = RegCreateKeyExW(parsed.rootKey, keyPath.c_str(), /*reserved=*/0, /*keyClass=*/nullptr,
+                             REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | viewAccess,
+                             /*securityAttributes=*/nullptr, &opened, /*disposition=*/nullptr);
+  } else {
+    const REGSAM rights = access == KeyAccess::kRead ? KEY_READ : KEY_SET_VALUE;
+    status = RegOpenKeyExW(parsed.rootKey, keyPath.c_str(), /*options=*/0, rights | viewAccess,
+                           &opened);
+  }
   if (status != ERROR_SUCCESS) {
     SetLastError(static_cast<DWORD>(status));
     return ValueSpecResult::kKeyNotOpened;
@@ -63,7 +69,8 @@ ValueSpecResult OpenValueSpec(std::wstring_view spec, bool create, REGSAM viewAc
     return ValueSpecResult::kMalformed;
   }
   OpenedValueSpec result;
-  const ValueSpecResult status = OpenParsedKey(*parsed, create, viewAccess, result.key);
+  const ValueSpecResult status = OpenParsedKey(
+      *parsed, create ? KeyAccess::kCreate : KeyAccess::kRead, viewAccess, result.key);
   if (status != ValueSpecResult::kSuccess) {
     return status;
   }
@@ -77,14 +84,16 @@ ValueSpecResult OpenValueSpec(std::wstring_view spec, bool create, REGSAM viewAc
   return ValueSpecResult::kNoMemory;
 }
 
-ValueSpecResult SetValueSpec(std::wstring_view spec, unsigned viewFlags) noexcept try {
+namespace {
+
+ValueSpecResult WriteValueSpec(std::wstring_view spec, KeyAccess access, unsigned viewFlags) {
   const std::optional<ParsedValueSpec> parsed = ParseValueSpec(spec);
   // Checked before the key is opened, so that a spec without data leaves no new key behind.
   if (!parsed || !parsed->data) {
     return ValueSpecResult::kMalformed;
   }
   RegistryKey key;
-  const ValueSpecResult opened = OpenParsedKey(*parsed, /*create=*/true, ViewAccess(viewFlags), key);
+  const ValueSpecResult opened = OpenParsedKey(*parsed, access, ViewAccess(viewFlags), key);
   if (opened != ValueSpecResult::kSuccess) {
     return opened;
   }
@@ -93,6 +102,18 @@ ValueSpecResult SetValueSpec(std::wstring_view spec, unsigned viewFlags) noexcep
     RegFlushKey(key.get());
   }
   return written;
+}
+
+}  // namespace
+
+ValueSpecResult SetValueSpec(std::wstring_view spec, unsigned viewFlags) noexcept try {
+  return WriteValueSpec(spec, KeyAccess::kCreate, viewFlags);
+} catch (const std::bad_alloc&) {
+  return ValueSpecResult::kNoMemory;
+}
+
+ValueSpecResult SetValueSpecInExistingKey(std::wstring_view spec, unsigned viewFlags) noexcept try {
+  return WriteValueSpec(spec, KeyAccess::kSetExisting, viewFlags);
 } catch (const std::bad_alloc&) {
   return ValueSpecResult::kNoMemory;
 }

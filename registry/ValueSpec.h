@@ -40,3 +40,8 @@ constexpr unsigned kViewFlag64 = 2;
 // value when the data is empty. A spec without data is malformed and touches nothing. After
 // kKeyNotOpened or kRegistryRefused GetLastError() gives the registry's error number.
 [[nodiscard]] ValueSpecResult SetValueSpec(std::wstring_view spec, unsigned viewFlags) noexcept;
+
+// As SetValueSpec, but into a key that exists: it is opened with KEY_SET_VALUE and the view, never
+// created, so a missing key or one that refuses setting values gives kKeyNotOpened.
+[[nodiscard]] ValueSpecResult SetValueSpecInExistingKey(std::wstring_view spec,
+                                                        unsigned viewFlags) noexcept;

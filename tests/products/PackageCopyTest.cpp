@@ -24,6 +24,22 @@ std::wstring SidText(PSID sid) {
   return static_cast<const wchar_t*>(text.get());
 }
 
+// The user of this process's token, as text.
+std::wstring ProcessUserSid() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    return L"?";
+  }
+  union {
+    TOKEN_USER user;
+    BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  } buffer;
+  DWORD size = sizeof(buffer);
+  const BOOL read = GetTokenInformation(token, TokenUser, &buffer, size, &size);
+  CloseHandle(token);
+  return read ? SidText(buffer.user.User.Sid) : L"?";
+}
+
 class PackageCopyTest : public testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(WriteFileBytes(source_, "package bytes")); }
@@ -52,7 +68,7 @@ TEST_F(PackageCopyTest, FolderNamesAreNewEveryTime) {
 
 // Wine keeps no access list on files (it reads back SYSTEM and the user whatever was set), so
 // this checks the descriptor the folder is created with rather than the folder.
-TEST(PrivateFolderSecurity, GrantsOnlySystemAndAdministratorsAndInheritsNothing) {
+TEST(PrivateFolderSecurity, GrantsOnlySystemAdministratorsAndTheUserAndInheritsNothing) {
   const UniqueSecurityDescriptor descriptor = PrivateFolderSecurity();
   ASSERT_TRUE(descriptor);
   SECURITY_DESCRIPTOR_CONTROL control = 0;
@@ -75,7 +91,8 @@ TEST(PrivateFolderSecurity, GrantsOnlySystemAndAdministratorsAndInheritsNothing)
     EXPECT_EQ(ace->Mask, static_cast<DWORD>(FILE_ALL_ACCESS));
     trustees.insert(SidText(&ace->SidStart));
   }
-  EXPECT_EQ(trustees, (std::set<std::wstring>{L"S-1-5-18", L"S-1-5-32-544"}));
+  // The user's own entry lets in a token whose Administrators group is deny-only.
+  EXPECT_EQ(trustees, (std::set<std::wstring>{L"S-1-5-18", L"S-1-5-32-544", ProcessUserSid()}));
 }
 
 TEST_F(PackageCopyTest, CopyAndFolderGoWithTheObject) {

@@ -126,12 +126,24 @@ TEST_F(Uninstall, TemporaryFolderLongerThanMaxPathIsRefused) {
   product_.configureResult = kInstallFailure;
   wchar_t saved[MAX_PATH + 1] = {};
   const DWORD savedLength = GetEnvironmentVariableW(L"TMP", saved, MAX_PATH + 1);
-  const std::wstring tooLong = L"C:\\" + std::wstring(300, L't');
-  ASSERT_TRUE(SetEnvironmentVariableW(L"TMP", tooLong.c_str()));
-  const bool removed = RunUninstall();
-  SetEnvironmentVariableW(L"TMP", savedLength > 0 ? saved : nullptr);
-  EXPECT_FALSE(removed);
-  EXPECT_EQ(installer_.CallCount(L"InstallProduct"), 0);
+  // Wine's GetTempPathW gives nothing for a folder of 260 characters or more, so the one that
+  // exists is as long as it still gives (258 and the backslash): only the private folder inside
+  // it passes MAX_PATH, which the copy must check itself.
+  const std::wstring parent = cache_.path() + std::wstring(100, L'a');
+  const std::wstring existing = parent + L'\\' + std::wstring(258 - parent.size() - 1, L'b');
+  ASSERT_TRUE(CreateDirectoryW(parent.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(existing.c_str(), nullptr));
+  for (const std::wstring& temporary : {existing, L"C:\\" + std::wstring(300, L't')}) {
+    ASSERT_TRUE(SetEnvironmentVariableW(L"TMP", temporary.c_str()));
+    installer_ = FakeInstaller();
+    const bool removed = RunUninstall();
+    SetEnvironmentVariableW(L"TMP", savedLength > 0 ? saved : nullptr);
+    EXPECT_FALSE(removed) << temporary.size();
+    EXPECT_EQ(installer_.CallCount(L"InstallProduct"), 0);
+  }
+  EXPECT_TRUE(FindEntries(existing + L'\\', L"msitool-*").empty());
+  RemoveDirectoryW(existing.c_str());
+  RemoveDirectoryW(parent.c_str());
 }
 
 TEST_F(Uninstall, FilePlantedUnderThePackageNameIsNeitherUsedNorTouched) {
