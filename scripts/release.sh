@@ -48,8 +48,10 @@ bash "$root/scripts/install-toolchain.sh"
 version=$(sed -n 's/^project(msitool VERSION \([0-9][0-9.]*\)[ )].*/\1/p' CMakeLists.txt)
 [[ -n $version ]] || fail "no 'project(msitool VERSION ...)' line in CMakeLists.txt"
 commit=$(git rev-parse HEAD)
-# Every file in the zip carries the last commit's time, so that one commit gives one zip.
+# The linker stamps the executable, and the zip stamps every file, with the last commit's time, so
+# that one commit gives one zip.
 epoch=$(git log -1 --format=%ct)
+export SOURCE_DATE_EPOCH=$epoch
 commit_date=$(TZ=UTC date -d "@$epoch" '+%Y-%m-%d %H:%M:%S UTC')
 
 build=${MSITOOL_RELEASE_BUILD_DIR:-$root/build/release-x86}
@@ -62,10 +64,15 @@ rm -rf "$build"
 mkdir -p "$build" "$out"
 build=$(cd "$build" && pwd) out=$(cd "$out" && pwd)
 
-# Output of a step goes to a log, shown only when the step fails.
+# The output of each step goes to a log in the build folder, and is shown when the step fails.
 log=$build/release.log
 quietly() {
-  "$@" >>"$log" 2>&1 || { cat "$log" >&2; fail "failed: $*"; }
+  local step=$build/step.log
+  if ! "$@" >"$step" 2>&1; then
+    cat "$step" >&2
+    fail "'$1 $2' failed (its output is above; all steps in $log)"
+  fi
+  cat "$step" >>"$log"
 }
 
 echo "== Building msitool $version (commit ${commit:0:12}) in $build"
