@@ -91,10 +91,15 @@ if [[ -n ${MSITOOL_SIGN_PFX:-} ]]; then
     timestamp_note="time-stamped by $MSITOOL_SIGN_TIMESTAMP_URL"
   fi
   echo "== Signing msitool.exe with $MSITOOL_SIGN_PFX ($timestamp_note)"
-  # The password goes through a pipe, not the command line that other users can read.
-  quietly osslsigncode sign -pkcs12 "$MSITOOL_SIGN_PFX" -readpass <(printf '%s' "${MSITOOL_SIGN_PASSWORD:-}") \
+  # The password goes through a pipe, not the command line that other users can read. Both tools
+  # refuse an empty file as a password, so a key without one gets no password option.
+  sign_password=() read_password=(-passin pass:)
+  if [[ -n ${MSITOOL_SIGN_PASSWORD:-} ]]; then
+    sign_password=(-readpass /dev/fd/3) read_password=(-passin fd:3)
+  fi
+  quietly osslsigncode sign -pkcs12 "$MSITOOL_SIGN_PFX" "${sign_password[@]}" \
     -h sha256 -n "Quorvin Msi Tool" "${timestamp[@]}" \
-    -in "$stage/msitool.exe.unsigned" -out "$stage/msitool.exe"
+    -in "$stage/msitool.exe.unsigned" -out "$stage/msitool.exe" </dev/null 3< <(printf '%s' "${MSITOOL_SIGN_PASSWORD:-}")
   verify=(osslsigncode verify -in "$stage/msitool.exe")
   [[ -n ${MSITOOL_SIGN_CAFILE:-} ]] && verify+=(-CAfile "$MSITOOL_SIGN_CAFILE")
   echo "== Verifying the signature"
@@ -102,8 +107,9 @@ if [[ -n ${MSITOOL_SIGN_PFX:-} ]]; then
     cat "$build/verify.txt" >&2
     fail "the signature of msitool.exe does not verify"
   fi
-  signer=$(openssl pkcs12 -in "$MSITOOL_SIGN_PFX" -passin fd:3 -nokeys -clcerts 3< <(printf '%s' "${MSITOOL_SIGN_PASSWORD:-}") |
-    openssl x509 -noout -subject -nameopt RFC2253 | sed 's/^subject=//')
+  signer=$(openssl pkcs12 -in "$MSITOOL_SIGN_PFX" "${read_password[@]}" -nokeys -clcerts 3< <(printf '%s' "${MSITOOL_SIGN_PASSWORD:-}") |
+    openssl x509 -noout -subject -nameopt RFC2253 | sed 's/^subject=//') ||
+    fail "cannot read the signer's name from $MSITOOL_SIGN_PFX"
   signature_line="Signature: Authenticode (SHA-256), signed by $signer, $timestamp_note."
 else
   mv "$stage/msitool.exe.unsigned" "$stage/msitool.exe"

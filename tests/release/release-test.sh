@@ -109,6 +109,14 @@ osslsigncode remove-signature -in "$exe" -out "$work/signed/removed.exe" >/dev/n
 check "signed: without its signature, msitool.exe is the unsigned release's" \
   cmp "$work/signed/removed.exe" "$work/unsigned/unzipped/msitool.exe"
 
+openssl pkcs12 -export -inkey "$work/signer.key" -in "$work/signer.pem" -out "$work/no-password.pfx" -passout pass:
+check "key without a password: the release script succeeds" release no-password \
+  MSITOOL_SIGN_PFX="$work/no-password.pfx" MSITOOL_SIGN_CAFILE="$work/signer.pem"
+mkdir -p "$work/no-password/unzipped"
+unzip -q "$work/no-password/release/$zip_name" msitool.exe -d "$work/no-password/unzipped" || true
+check "key without a password: osslsigncode verify passes" \
+  osslsigncode verify -in "$work/no-password/unzipped/msitool.exe" -CAfile "$work/signer.pem"
+
 echo "== Releases that must fail"
 check "wrong password: the release script fails" fails release wrong-password \
   MSITOOL_SIGN_PFX="$work/signer.pfx" MSITOOL_SIGN_PASSWORD=not-the-password
@@ -135,7 +143,7 @@ mkdir -p "$dirty/scripts"
 cp "$source_dir/scripts/release.sh" "$dirty/scripts/"
 git -C "$dirty" init -q
 git -C "$dirty" -c user.name=test -c user.email=test@example.invalid add scripts
-git -C "$dirty" -c user.name=test -c user.email=test@example.invalid commit -q -m scratch
+git -C "$dirty" -c user.name=test -c user.email=test@example.invalid -c commit.gpgsign=false commit -q -m scratch
 touch "$dirty/uncommitted.txt"
 status=0
 MSITOOL_RELEASE_DIR=$dirty/release bash "$dirty/scripts/release.sh" >"$dirty/output.txt" 2>&1 || status=$?
