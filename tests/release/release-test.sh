@@ -1,0 +1,165 @@
+#!/usr/bin/env bash
+# The release script end to end: release-test.sh SOURCE_DIR WORK_DIR VERSION
+# Makes releases unsigned and signed with a throwaway self-signed code-signing certificate, checks what
+# an administrator would check (the zip's contents, SHA256SUMS, the Authenticode signature), and that
+# a wrong password, an untrusted signer, an unreachable time-stamp server and an uncommitted change
+# each stop the release. No network: the only time-stamp server named is a closed loopback port.
+set -euo pipefail
+
+source_dir=$1 work=$2 version=$3
+unset MSITOOL_SIGN_PFX MSITOOL_SIGN_PASSWORD MSITOOL_SIGN_TIMESTAMP_URL MSITOOL_SIGN_CAFILE
+rm -rf "$work"
+mkdir -p "$work"
+zip_name=msitool-$version-win32-x86.zip
+
+failures=0
+check() {
+  local what=$1
+  shift
+  if "$@" >>"$work/checks.log" 2>&1; then
+    echo "ok: $what"
+  else
+    echo "FAILED: $what"
+    failures=$((failures + 1))
+  fi
+}
+
+fails() {
+  ! "$@"
+}
+
+# Size of the PE certificate table (data directory 4), read from the headers: 0 when unsigned.
+certificate_table_size() {
+  python3 - "$1" <<'EOF'
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+pe = struct.unpack_from("<I", data, 0x3C)[0]
+assert data[pe:pe + 4] == b"PE\0\0", "not a PE file"
+optional = pe + 24
+directories = optional + (96 if struct.unpack_from("<H", data, optional)[0] == 0x10B else 112)
+print(struct.unpack_from("<II", data, directories + 4 * 8)[1])
+EOF
+}
+
+# release NAME [VAR=VALUE...]: runs the release script into $work/NAME; its output in NAME/output.txt.
+# Each run builds in a folder at the same depth, so that a compiler cache finds the same commands.
+release() {
+  local name=$1
+  shift
+  mkdir -p "$work/$name"
+  env "$@" MSITOOL_RELEASE_DIR="$work/$name/release" MSITOOL_RELEASE_BUILD_DIR="$work/$name/build" \
+    bash "$source_dir/scripts/release.sh" --allow-dirty >"$work/$name/output.txt" 2>&1
+}
+
+echo "== A throwaway code-signing certificate, and one that signed nothing"
+certificate() {
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/O=Quorvin test/CN=$2" \
+    -addext keyUsage=critical,digitalSignature -addext extendedKeyUsage=codeSigning \
+    -addext basicConstraints=critical,CA:FALSE -keyout "$work/$1.key" -out "$work/$1.pem" 2>/dev/null
+}
+certificate signer "msitool release test"
+certificate stranger "someone else"
+password=test-password
+openssl pkcs12 -export -inkey "$work/signer.key" -in "$work/signer.pem" -out "$work/signer.pfx" \
+  -passout "pass:$password"
+
+# check_release NAME: the folder holds the zip, SHA256SUMS and RELEASE.txt, and the zip exactly
+# msitool.exe, README.md and LICENSE, the latter two as in the tree; the files land in NAME/unzipped.
+check_release() {
+  local dir=$work/$1/release
+  check "$1: the release folder holds the zip, SHA256SUMS and RELEASE.txt" \
+    test "$(ls "$dir")" = "$(printf '%s\n' RELEASE.txt SHA256SUMS "$zip_name")"
+  check "$1: the zip holds msitool.exe, README.md and LICENSE, in that order" \
+    test "$(unzip -Z1 "$dir/$zip_name")" = "$(printf '%s\n' msitool.exe README.md LICENSE)"
+  check "$1: SHA256SUMS names the zip" test "$(awk '{print $2}' "$dir/SHA256SUMS")" = "$zip_name"
+  check "$1: sha256sum -c SHA256SUMS passes" bash -c 'cd "$1" && sha256sum -c SHA256SUMS' - "$dir"
+  mkdir -p "$work/$1/unzipped"
+  unzip -q "$dir/$zip_name" -d "$work/$1/unzipped"
+  check "$1: README.md is the tree's" cmp "$source_dir/README.md" "$work/$1/unzipped/README.md"
+  check "$1: LICENSE is the tree's" cmp "$source_dir/LICENSE" "$work/$1/unzipped/LICENSE"
+}
+
+echo "== Unsigned release"
+check "unsigned: the release script succeeds" release unsigned
+check_release unsigned
+exe=$work/unsigned/unzipped/msitool.exe
+check "unsigned: msitool.exe is the one built" cmp "$work/unsigned/build/bin/msitool.exe" "$exe"
+check "unsigned: msitool.exe has no certificate table" test "$(certificate_table_size "$exe")" = 0
+check "unsigned: osslsigncode finds no signature" fails osslsigncode verify -in "$exe"
+check "unsigned: RELEASE.txt says it is unsigned" grep -q 'UNSIGNED' "$work/unsigned/release/RELEASE.txt"
+check "unsigned: the script's output says it is unsigned" grep -q 'UNSIGNED' "$work/unsigned/output.txt"
+
+echo "== Signed release"
+check "signed: the release script succeeds" release signed MSITOOL_SIGN_PFX="$work/signer.pfx" \
+  MSITOOL_SIGN_PASSWORD="$password" MSITOOL_SIGN_CAFILE="$work/signer.pem"
+check_release signed
+exe=$work/signed/unzipped/msitool.exe
+check "signed: msitool.exe has a certificate table" test "$(certificate_table_size "$exe")" -gt 0
+check "signed: osslsigncode verify passes against the test certificate" \
+  bash -c 'osslsigncode verify -in "$1" -CAfile "$2" >"$3" 2>&1' - "$exe" "$work/signer.pem" "$work/signed/verify.txt"
+check "signed: the signer is the test certificate" grep -q 'Subject: /O=Quorvin test/CN=msitool release test' \
+  "$work/signed/verify.txt"
+check "signed: no time stamp when no server is named" grep -q 'Timestamp is not available' "$work/signed/verify.txt"
+check "signed: osslsigncode verify fails against another certificate" \
+  fails osslsigncode verify -in "$exe" -CAfile "$work/stranger.pem"
+check "signed: RELEASE.txt names the signer" grep -q 'signed by CN=msitool release test' "$work/signed/release/RELEASE.txt"
+check "signed: RELEASE.txt does not say unsigned" fails grep -q UNSIGNED "$work/signed/release/RELEASE.txt"
+# Two fresh builds of one commit give one executable, and signing adds the signature and nothing else.
+osslsigncode remove-signature -in "$exe" -out "$work/signed/removed.exe" >/dev/null
+check "signed: without its signature, msitool.exe is the unsigned release's" \
+  cmp "$work/signed/removed.exe" "$work/unsigned/unzipped/msitool.exe"
+
+openssl pkcs12 -export -inkey "$work/signer.key" -in "$work/signer.pem" -out "$work/no-password.pfx" -passout pass:
+check "key without a password: the release script succeeds" release no-password \
+  MSITOOL_SIGN_PFX="$work/no-password.pfx" MSITOOL_SIGN_CAFILE="$work/signer.pem"
+mkdir -p "$work/no-password/unzipped"
+unzip -q "$work/no-password/release/$zip_name" msitool.exe -d "$work/no-password/unzipped" || true
+check "key without a password: osslsigncode verify passes" \
+  osslsigncode verify -in "$work/no-password/unzipped/msitool.exe" -CAfile "$work/signer.pem"
+
+echo "== Releases that must fail"
+check "wrong password: the release script fails" fails release wrong-password \
+  MSITOOL_SIGN_PFX="$work/signer.pfx" MSITOOL_SIGN_PASSWORD=not-the-password
+check "wrong password: the script says signing failed" grep -q "'osslsigncode sign' failed" "$work/wrong-password/output.txt"
+check "wrong password: no zip" test ! -e "$work/wrong-password/release/$zip_name"
+check "untrusted signer: the release script fails" fails release untrusted \
+  MSITOOL_SIGN_PFX="$work/signer.pfx" MSITOOL_SIGN_PASSWORD="$password" MSITOOL_SIGN_CAFILE="$work/stranger.pem"
+check "untrusted signer: no zip" test ! -e "$work/untrusted/release/$zip_name"
+check "untrusted signer: the script says the signature does not verify" \
+  grep -q 'does not verify' "$work/untrusted/output.txt"
+
+# Port 9 of the loopback address answers nothing: a time-stamp server that is named must be asked.
+check "unreachable time-stamp server: the release script fails" fails release no-time-stamp \
+  MSITOOL_SIGN_PFX="$work/signer.pfx" MSITOOL_SIGN_PASSWORD="$password" MSITOOL_SIGN_CAFILE="$work/signer.pem" \
+  MSITOOL_SIGN_TIMESTAMP_URL=http://127.0.0.1:9/
+check "unreachable time-stamp server: no zip" test ! -e "$work/no-time-stamp/release/$zip_name"
+check "unreachable time-stamp server: osslsigncode was asked for a time stamp" \
+  grep -q 'RFC 3161 timestamping failed' "$work/no-time-stamp/output.txt"
+
+# A scratch repository with the script and an untracked file: the refusal comes before any build.
+echo "== A tree with uncommitted changes"
+dirty=$work/dirty
+mkdir -p "$dirty/scripts"
+cp "$source_dir/scripts/release.sh" "$dirty/scripts/"
+git -C "$dirty" init -q
+git -C "$dirty" -c user.name=test -c user.email=test@example.invalid add scripts
+git -C "$dirty" -c user.name=test -c user.email=test@example.invalid -c commit.gpgsign=false commit -q -m scratch
+touch "$dirty/uncommitted.txt"
+status=0
+MSITOOL_RELEASE_DIR=$dirty/release bash "$dirty/scripts/release.sh" >"$dirty/output.txt" 2>&1 || status=$?
+check "dirty tree: the release script refuses" test "$status" -ne 0
+check "dirty tree: it says why and names the change" \
+  bash -c 'grep -q "uncommitted changes" "$1" && grep -q "uncommitted.txt" "$1"' - "$dirty/output.txt"
+check "dirty tree: no release folder" test ! -e "$dirty/release"
+
+if ((failures > 0)); then
+  for output in "$work"/*/output.txt; do
+    echo "---- $output"
+    cat "$output"
+  done
+  echo "---- what the checks printed"
+  cat "$work/checks.log"
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "All checks passed"
