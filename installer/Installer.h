@@ -36,6 +36,10 @@ class Installer {
   // MsiInstallProductW.
   [[nodiscard]] virtual unsigned InstallProduct(const wchar_t* packagePath,
                                                 const wchar_t* commandLine) = 0;
+
+  // MsiEnableLogW: the installations that follow append a verbose log to logFile; nullptr stops
+  // the logging.
+  [[nodiscard]] virtual unsigned EnableLog(const wchar_t* logFile) = 0;
 };
 
 // The machine's Windows Installer service, through msi.dll.

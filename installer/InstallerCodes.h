@@ -8,6 +8,8 @@ constexpr unsigned kSuccess = 0;
 // is pending, which REBOOT=ReallySuppress leaves to the administrator.
 constexpr unsigned kSuccessRebootInitiated = 1641;
 constexpr unsigned kSuccessRebootRequired = 3010;
+// ERROR_INSTALL_ALREADY_RUNNING: another installation holds the installer service.
+constexpr unsigned kInstallAlreadyRunning = 1618;
 
 constexpr int kUiLevelNone = 2;              // INSTALLUILEVEL_NONE
 constexpr int kInstallLevelMaximum = 65535;  // INSTALLLEVEL_MAXIMUM

@@ -7,6 +7,13 @@
 namespace installer {
 namespace {
 
+// What msiexec's /l*v asks for: every message kind, verbose.
+constexpr DWORD kVerboseLogModes =
+    INSTALLLOGMODE_FATALEXIT | INSTALLLOGMODE_ERROR | INSTALLLOGMODE_WARNING |
+    INSTALLLOGMODE_USER | INSTALLLOGMODE_INFO | INSTALLLOGMODE_RESOLVESOURCE |
+    INSTALLLOGMODE_OUTOFDISKSPACE | INSTALLLOGMODE_ACTIONSTART | INSTALLLOGMODE_ACTIONDATA |
+    INSTALLLOGMODE_COMMONDATA | INSTALLLOGMODE_PROPERTYDUMP | INSTALLLOGMODE_VERBOSE;
+
 class MsiInstaller final : public Installer {
  public:
   unsigned EnumRelatedProducts(const wchar_t* upgradeCode, unsigned long index,
@@ -44,6 +51,13 @@ class MsiInstaller final : public Installer {
 
   unsigned InstallProduct(const wchar_t* packagePath, const wchar_t* commandLine) override {
     return MsiInstallProductW(packagePath, commandLine);
+  }
+
+  unsigned EnableLog(const wchar_t* logFile) override {
+    if (logFile == nullptr) {
+      return MsiEnableLogW(/*dwLogMode=*/0, /*szLogFile=*/nullptr, /*dwLogAttributes=*/0);
+    }
+    return MsiEnableLogW(kVerboseLogModes, logFile, INSTALLLOGATTRIBUTES_APPEND);
   }
 };
 

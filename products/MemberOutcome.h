@@ -40,14 +40,18 @@ struct RemovalOutcome {
     kRemoved,          // by its product code
     kRemovedFromCopy,  // refused by product code, removed from a copy of its cached package
     kNotRemoved,
+    kBlocked,  // another installation held the installer until the wait's deadline
   };
   State state = State::kNotRemoved;
   bool restartNeeded = false;  // the removal that succeeded answered 3010 or 1641
   unsigned removalError = 0;   // what the removal by product code answered
   bool copyRan = false;        // a copy of the cached package was made and the removal ran from it
   unsigned copyError = 0;      // what the removal from the copy answered, when it ran
+  std::wstring installerLog;   // the installer's verbose log of this removal; empty without one
 
-  bool Removed() const noexcept { return state != State::kNotRemoved; }
+  bool Removed() const noexcept {
+    return state == State::kRemoved || state == State::kRemovedFromCopy;
+  }
 };
 
 // One member's line of an action's report.

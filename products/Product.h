@@ -6,6 +6,8 @@
 #include "installer/Installer.h"
 #include "products/MemberOutcome.h"
 
+class InstallerWait;
+
 // Where a product's uninstall entry stands in one registry view.
 enum class EntryState {
   kNone,     // no key, or a key without DisplayName
@@ -48,8 +50,11 @@ class Product {
   [[nodiscard]] HideOutcome HideEntries();
 
   // Removes as Uninstall does, with the same installer calls, and says which way it went and what
-  // the installer answered each way.
-  [[nodiscard]] RemovalOutcome Remove();
+  // the installer answered each way. A busy installer (1618) never leads to the cached package:
+  // without wait it fails the removal, with wait the removal waits and is tried again until the
+  // deadline, and is kBlocked after it. A non-empty installerLog gets the installer's verbose log.
+  [[nodiscard]] RemovalOutcome Remove(const InstallerWait* wait = nullptr,
+                                      const std::wstring& installerLog = {});
 
   // The uninstall entry's state in one view. Only reads; an entry that cannot be read is kNone.
   [[nodiscard]] EntryState EntryIn(EntryView view) const;
@@ -67,9 +72,10 @@ class Product {
     unsigned result = 0;  // what that removal answered
   };
 
-  // The removal by product code (through GetProductCode); returns the installer's answer.
-  [[nodiscard]] unsigned RemoveByProductCode();
-  [[nodiscard]] CopyRemoval RemoveFromCachedPackage();
+  // The removal by product code (through GetProductCode); returns the installer's answer. With
+  // a wait, a busy answer is retried until the deadline.
+  [[nodiscard]] unsigned RemoveByProductCode(const InstallerWait* wait = nullptr);
+  [[nodiscard]] CopyRemoval RemoveFromCachedPackage(const InstallerWait* wait = nullptr);
 
   std::wstring productCode_;
   std::wstring versionString_;

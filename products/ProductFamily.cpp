@@ -69,13 +69,16 @@ void ProductFamily::ForEachHideChoice(Visit visit) {
   }
 }
 
-std::vector<MemberOutcome> ProductFamily::HideOldProductsWithOutcomes() {
+std::vector<MemberOutcome> ProductFamily::HideOldProductsWithOutcomes(const OutcomeSink& onOutcome) {
   std::vector<MemberOutcome> outcomes;
-  ForEachHideChoice([&outcomes](Product& product, bool kept) {
+  ForEachHideChoice([&outcomes, &onOutcome](Product& product, bool kept) {
     MemberOutcome outcome =
         OutcomeFor(product, kept ? MemberOutcome::Kind::kKeptNewest : MemberOutcome::Kind::kHide);
     if (!kept) {
       outcome.hide = product.HideEntries();
+    }
+    if (onOutcome) {
+      onOutcome(outcome);
     }
     outcomes.push_back(std::move(outcome));
   });
@@ -123,18 +126,28 @@ unsigned ProductFamily::UninstallAll() {
                            [](Product& product, bool) { return product.Uninstall(); });
 }
 
-std::vector<MemberOutcome> ProductFamily::UninstallAllWithOutcomes(bool keepNewest) {
+std::vector<MemberOutcome> ProductFamily::UninstallAllWithOutcomes(const RemovalOptions& options) {
   std::vector<MemberOutcome> outcomes;
   if (Count() == 0) {
     return outcomes;
   }
   // Chosen before the sort, as hiding chooses: the first enumerated of the highest version.
-  const Product* kept = keepNewest ? Newest() : nullptr;
-  static_cast<void>(RemoveNewestFirst(kept, [&outcomes](Product& product, bool isKept) {
+  const Product* kept = options.keepNewest ? Newest() : nullptr;
+  bool blocked = false;
+  static_cast<void>(RemoveNewestFirst(kept, [&](Product& product, bool isKept) {
     MemberOutcome outcome = OutcomeFor(product, isKept ? MemberOutcome::Kind::kKeptByKeepNewest
                                                        : MemberOutcome::Kind::kRemoval);
-    if (!isKept) {
-      outcome.removal = product.Remove();
+    if (!isKept && blocked) {
+      outcome.removal.state = RemovalOutcome::State::kBlocked;
+    } else if (!isKept) {
+      const std::wstring log = options.installerLogPath
+                                   ? options.installerLogPath(outcome.productCode)
+                                   : std::wstring();
+      outcome.removal = product.Remove(options.wait, log);
+      blocked = outcome.removal.state == RemovalOutcome::State::kBlocked;
+    }
+    if (options.onOutcome) {
+      options.onOutcome(outcome);
     }
     const bool removed = outcome.removal.Removed();
     outcomes.push_back(std::move(outcome));

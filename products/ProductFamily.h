@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <list>
 #include <memory>
 #include <string>
@@ -10,6 +11,20 @@
 #include "products/MemberListing.h"
 #include "products/MemberOutcome.h"
 #include "products/Product.h"
+
+class InstallerWait;
+
+// Called with each member's outcome as soon as it is known.
+using OutcomeSink = std::function<void(const MemberOutcome&)>;
+
+// How the extended command line removes a family.
+struct RemovalOptions {
+  bool keepNewest = false;              // the member Newest() chooses stays installed
+  const InstallerWait* wait = nullptr;  // waits out another installation; nullptr: 1618 fails
+  // Where the installer's verbose log of a member's removal goes; unset: no log.
+  std::function<std::wstring(const std::wstring& productCode)> installerLogPath;
+  OutcomeSink onOutcome;  // unset: nobody is told before the action ends
+};
 
 // Every installed product that shares one upgrade code, as the installer reports them.
 class ProductFamily {
@@ -35,12 +50,15 @@ class ProductFamily {
   [[nodiscard]] virtual unsigned UninstallAll();
 
   // Hides as HideOldProducts does, and says what came of each member, in enumeration order (the
-  // newest as kKeptNewest, a lone member too).
-  [[nodiscard]] std::vector<MemberOutcome> HideOldProductsWithOutcomes();
+  // newest as kKeptNewest, a lone member too), also to onOutcome as each is done.
+  [[nodiscard]] std::vector<MemberOutcome> HideOldProductsWithOutcomes(
+      const OutcomeSink& onOutcome = {});
 
   // Uninstalls as UninstallAll does, and says what came of each member, in removal order. With
   // keepNewest the member Newest() chooses stays installed (kKeptByKeepNewest) and in the family.
-  [[nodiscard]] std::vector<MemberOutcome> UninstallAllWithOutcomes(bool keepNewest);
+  // Once a member is kBlocked (the wait's deadline has come), the rest are kBlocked untried.
+  [[nodiscard]] std::vector<MemberOutcome> UninstallAllWithOutcomes(
+      const RemovalOptions& options = {});
 
   // Every member in enumeration order, with what each action would do. Reads only: no registry
   // write and no installer call that changes anything.

@@ -114,6 +114,10 @@ unsigned FakeInstaller::ConfigureProductEx(const wchar_t* productCode, int insta
   if (product == products.end()) {
     return kUnknownProduct;
   }
+  if (product->busyRemovals > 0) {
+    --product->busyRemovals;
+    return installer::kInstallAlreadyRunning;
+  }
   if (installer::IsSuccess(product->configureResult)) {
     removed.push_back(productCode);
   }
@@ -142,4 +146,9 @@ int FakeInstaller::CallCount(const std::wstring& operation) const {
   return static_cast<int>(std::count_if(calls.begin(), calls.end(), [&](const std::wstring& call) {
     return call.compare(0, operation.size(), operation) == 0;
   }));
+}
+
+unsigned FakeInstaller::EnableLog(const wchar_t* logFile) {
+  calls.push_back(std::wstring(L"EnableLog ") + (logFile != nullptr ? logFile : L"(none)"));
+  return installer::kSuccess;
 }

@@ -18,6 +18,7 @@ struct FakeProduct {
   std::optional<std::wstring> packageName;
   unsigned configureResult = 0;  // what MsiConfigureProductExW answers
   unsigned installResult = 0;    // what MsiInstallProductW answers for this product's package
+  int busyRemovals = 0;  // how many removals by product code answer 1618 before configureResult
   bool related = true;           // false: installed, but of another family
   int context = 4;               // the install context GetProductInfoEx finds it in (per machine)
   std::map<std::wstring, std::wstring> properties;  // further properties GetProductInfo gives
@@ -41,6 +42,7 @@ class FakeInstaller : public installer::Installer {
   unsigned ConfigureProductEx(const wchar_t* productCode, int installLevel, int installState,
                               const wchar_t* commandLine) override;
   unsigned InstallProduct(const wchar_t* packagePath, const wchar_t* commandLine) override;
+  unsigned EnableLog(const wchar_t* logFile) override;
 
   // How many calls so far start with the given operation name, e.g. L"SetInternalUI".
   int CallCount(const std::wstring& operation) const;
