@@ -1,5 +1,8 @@
 #include "app/ExtendedCommandLine.h"
 
+#include <windows.h>
+
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -7,8 +10,11 @@
 #include "app/HelpSwitches.h"
 #include "app/ReportText.h"
 #include "app/ReportWriter.h"
+#include "app/RunLog.h"
 #include "common/AsciiCase.h"
+#include "common/ConsoleWrite.h"
 #include "installer/Installer.h"
+#include "products/InstallerWait.h"
 #include "products/ProductFamily.h"
 #include "security/UserInfo.h"
 
@@ -21,9 +27,11 @@ constexpr std::wstring_view kReportSwitch = L"/report";
 constexpr std::wstring_view kKeepNewestSwitch = L"/keepnewest";
 // Written in lower case only, as the classic command line has it.
 constexpr std::wstring_view kUpgradeCodeSwitch = L"/u:";
-// Recognised as new switches; what they do comes with the log and the wait.
+// Switches with a value: it is everything after the first colon.
 constexpr std::wstring_view kLogSwitch = L"/log:";
 constexpr std::wstring_view kWaitSwitch = L"/wait:";
+constexpr unsigned long kLongestWaitSeconds = 86400;
+constexpr int kExitLogNotOpened = 110;  // ERROR_OPEN_FAILED
 
 constexpr std::size_t kGuidLength = 38;
 constexpr std::size_t kGuidDashes[] = {9, 14, 19, 24};
@@ -42,6 +50,21 @@ bool SetOnce(bool& flag) {
   const bool first = !flag;
   flag = true;
   return first;
+}
+
+// A whole number of seconds from 0 to kLongestWaitSeconds, digits only; nullopt otherwise.
+std::optional<unsigned long> ParseWaitSeconds(std::wstring_view text) {
+  if (text.empty() || text.size() > 5) {
+    return std::nullopt;
+  }
+  unsigned long seconds = 0;
+  for (const wchar_t digit : text) {
+    if (digit < L'0' || digit > L'9') {
+      return std::nullopt;
+    }
+    seconds = seconds * 10 + static_cast<unsigned long>(digit - L'0');
+  }
+  return seconds <= kLongestWaitSeconds ? std::optional<unsigned long>(seconds) : std::nullopt;
 }
 
 }  // namespace
@@ -80,12 +103,18 @@ void ExtendedCommandLine::Parse(int argumentCount, const wchar_t* const* argumen
   keepNewest_ = false;
   help_ = false;
   upgradeCode_.clear();
+  logFile_.clear();
+  waitSeconds_.reset();
+  commandLine_ = JoinArguments(argumentCount, arguments);
+  startTick_ = GetTickCount();
   bool helpAsked = false;
   bool unknown = false;
   bool repeated = false;
   bool upgradeCodeGiven = false;
   bool upgradeCodeMalformed = false;
-  bool notYetSupported = false;
+  bool logGiven = false;
+  bool waitGiven = false;
+  bool valueMalformed = false;
   bool list = false, hide = false, uninstall = false;
   for (int i = 1; i < argumentCount; ++i) {
     const std::wstring_view argument = arguments[i];
@@ -107,9 +136,14 @@ void ExtendedCommandLine::Parse(int argumentCount, const wchar_t* const* argumen
       const std::wstring_view value = argument.substr(kUpgradeCodeSwitch.size());
       upgradeCodeMalformed = upgradeCodeMalformed || !IsBracedGuid(value);
       upgradeCode_ = value;
-    } else if (StartsWithIgnoringAsciiCase(argument, kLogSwitch) ||
-               StartsWithIgnoringAsciiCase(argument, kWaitSwitch)) {
-      notYetSupported = true;
+    } else if (StartsWithIgnoringAsciiCase(argument, kLogSwitch)) {
+      first = SetOnce(logGiven);
+      logFile_ = argument.substr(kLogSwitch.size());
+      valueMalformed = valueMalformed || logFile_.empty();
+    } else if (StartsWithIgnoringAsciiCase(argument, kWaitSwitch)) {
+      first = SetOnce(waitGiven);
+      waitSeconds_ = ParseWaitSeconds(argument.substr(kWaitSwitch.size()));
+      valueMalformed = valueMalformed || !waitSeconds_;
     } else {
       unknown = true;
     }
@@ -125,8 +159,8 @@ void ExtendedCommandLine::Parse(int argumentCount, const wchar_t* const* argumen
             : hide ? ExtendedAction::kHideOld
             : uninstall ? ExtendedAction::kUninstall
                         : ExtendedAction::kNone;
-  valid_ = !unknown && !repeated && !notYetSupported && actions == 1 && upgradeCodeGiven &&
-           !upgradeCodeMalformed && (!keepNewest_ || uninstall);
+  valid_ = !unknown && !repeated && !valueMalformed && actions == 1 && upgradeCodeGiven &&
+           !upgradeCodeMalformed && (!keepNewest_ || uninstall) && (!waitGiven || uninstall);
 }
 
 int ExtendedCommandLine::Run() const {
@@ -144,10 +178,28 @@ int ExtendedCommandLine::Run(installer::Installer& installer, ReportWriter& repo
   if (!UserInfo().CheckAdministrator()) {
     return kExitAccessDenied;
   }
-  return RunAction(installer, report);
+  RunLog log;
+  if (!logFile_.empty()) {
+    std::wstring failure;
+    if (!log.Open(logFile_, failure)) {
+      WriteText(StandardStream::kError,
+                L"Cannot open the log file " + logFile_ + L": " + failure + L"\n");
+      return kExitLogNotOpened;
+    }
+    log.WriteHeader(commandLine_);
+    report.AttachLog(&log);
+  }
+  report.ShowOnConsole(report_ || action_ == ExtendedAction::kList);
+  const int exitCode = RunAction(installer, report, log);
+  if (!logFile_.empty()) {
+    log.WriteRecord(L"exit code " + std::to_wstring(exitCode));
+  }
+  report.AttachLog(nullptr);
+  return exitCode;
 }
 
-int ExtendedCommandLine::RunAction(installer::Installer& installer, ReportWriter& report) const {
+int ExtendedCommandLine::RunAction(installer::Installer& installer, ReportWriter& report,
+                                   const RunLog& log) const {
   ProductFamily family(installer, upgradeCode_);
   if (action_ == ExtendedAction::kList) {
     const std::vector<MemberListing> members = family.List();
@@ -159,16 +211,32 @@ int ExtendedCommandLine::RunAction(installer::Installer& installer, ReportWriter
     }
     return kExitSuccess;
   }
+  // Each member's line goes out as soon as it is done, so a log's time stamps say when.
+  const OutcomeSink writeLine = [&report](const MemberOutcome& outcome) {
+    report.WriteLine(OutcomeLine(outcome));
+  };
   const bool hiding = action_ == ExtendedAction::kHideOld;
-  const std::vector<MemberOutcome> outcomes =
-      hiding ? family.HideOldProductsWithOutcomes() : family.UninstallAllWithOutcomes(keepNewest_);
-  const int exitCode = ResultExitCode(outcomes);
-  if (report_) {
-    for (const MemberOutcome& outcome : outcomes) {
-      report.WriteLine(OutcomeLine(outcome));
+  std::vector<MemberOutcome> outcomes;
+  if (hiding) {
+    outcomes = family.HideOldProductsWithOutcomes(writeLine);
+  } else {
+    std::optional<InstallerWait> wait;
+    if (waitSeconds_) {
+      wait.emplace(startTick_, *waitSeconds_);
     }
-    report.WriteLine(hiding ? HideSummaryLine(outcomes, exitCode)
-                            : RemovalSummaryLine(outcomes, exitCode));
+    RemovalOptions options;
+    options.keepNewest = keepNewest_;
+    options.wait = wait ? &*wait : nullptr;
+    if (!logFile_.empty()) {
+      options.installerLogPath = [&log](const std::wstring& productCode) {
+        return log.InstallerLogPath(productCode);
+      };
+    }
+    options.onOutcome = writeLine;
+    outcomes = family.UninstallAllWithOutcomes(options);
   }
+  const int exitCode = ResultExitCode(outcomes);
+  report.WriteLine(hiding ? HideSummaryLine(outcomes, exitCode)
+                          : RemovalSummaryLine(outcomes, exitCode));
   return exitCode;
 }

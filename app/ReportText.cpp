@@ -66,9 +66,16 @@ std::wstring RemovalLine(const MemberOutcome& outcome) {
       line += removal.copyRan ? L" copy-error=" + std::to_wstring(removal.copyError)
                               : std::wstring(L" no-copy");
       break;
+    case RemovalOutcome::State::kBlocked:
+      line += L" blocked";
+      break;
   }
   if (removal.restartNeeded) {
     line += L" restart-needed";
+  }
+  // Last, since a path may hold spaces.
+  if (!removal.installerLog.empty()) {
+    line += L" log=" + removal.installerLog;
   }
   return line;
 }
@@ -136,10 +143,12 @@ std::wstring HideSummaryLine(const std::vector<MemberOutcome>& outcomes, int exi
 }
 
 std::wstring RemovalSummaryLine(const std::vector<MemberOutcome>& outcomes, int exitCode) {
-  std::size_t removed = 0, restart = 0, kept = 0, failed = 0;
+  std::size_t removed = 0, restart = 0, kept = 0, failed = 0, blocked = 0;
   for (const MemberOutcome& outcome : outcomes) {
     if (outcome.kind == MemberOutcome::Kind::kKeptByKeepNewest) {
       ++kept;
+    } else if (outcome.removal.state == RemovalOutcome::State::kBlocked) {
+      ++blocked;
     } else if (outcome.removal.Removed()) {
       ++removed;
       restart += outcome.removal.restartNeeded ? 1 : 0;
@@ -147,9 +156,11 @@ std::wstring RemovalSummaryLine(const std::vector<MemberOutcome>& outcomes, int 
       ++failed;
     }
   }
+  // The blocked count shows only when a wait ran out, so lines of runs without /wait stay as they were.
+  const std::wstring blockedCount = blocked > 0 ? L", " + Count(blocked, L"blocked") : L"";
   return L"summary: " + Count(outcomes.size(), L"members, ") + Count(removed, L"removed, ") +
-         Count(restart, L"restart-needed, ") + Count(kept, L"kept, ") +
-         Count(failed, L"failed; ") + L"exit code " + std::to_wstring(exitCode);
+         Count(restart, L"restart-needed, ") + Count(kept, L"kept, ") + Count(failed, L"failed") +
+         blockedCount + L"; exit code " + std::to_wstring(exitCode);
 }
 
 std::wstring ListingLine(const MemberListing& member) {
@@ -173,6 +184,7 @@ std::wstring NoMembersLine(std::wstring_view upgradeCode) {
 
 int ResultExitCode(const std::vector<MemberOutcome>& outcomes) noexcept {
   bool failed = false;
+  bool blocked = false;
   bool restart = false;
   for (const MemberOutcome& outcome : outcomes) {
     switch (outcome.kind) {
@@ -180,7 +192,8 @@ int ResultExitCode(const std::vector<MemberOutcome>& outcomes) noexcept {
         failed = failed || outcome.hide.AnyFailed();
         break;
       case MemberOutcome::Kind::kRemoval:
-        failed = failed || !outcome.removal.Removed();
+        blocked = blocked || outcome.removal.state == RemovalOutcome::State::kBlocked;
+        failed = failed || outcome.removal.state == RemovalOutcome::State::kNotRemoved;
         restart = restart || outcome.removal.restartNeeded;
         break;
       case MemberOutcome::Kind::kKeptNewest:
@@ -188,9 +201,11 @@ int ResultExitCode(const std::vector<MemberOutcome>& outcomes) noexcept {
         break;
     }
   }
-  // 1618 (another installation held the installer past the wait) would rank between these two.
   if (failed) {
     return kExitInstallFailure;
+  }
+  if (blocked) {
+    return kExitInstallerBusy;
   }
   return restart ? kExitRestartNeeded : kExitSuccess;
 }

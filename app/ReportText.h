@@ -26,5 +26,6 @@ std::wstring ListingLine(const MemberListing& member);
 std::wstring NoMembersLine(std::wstring_view upgradeCode);
 
 // The exit code of an action's outcomes: 1603 when a member could not be hidden or removed, else
-// 3010 when a removal needs a restart, else 0.
+// 1618 when another installation held the installer past the wait, else 3010 when a removal needs
+// a restart, else 0.
 int ResultExitCode(const std::vector<MemberOutcome>& outcomes) noexcept;

@@ -117,8 +117,18 @@ const std::vector<std::wstring> kUnchangedLines[] = {
     {L"/list", L"/list", kCode},
     {L"/uninstall", L"/report", L"/REPORT", kCode},
     {L"/list", kCode, kCode},
-    {L"/uninstall", L"/log:C:\\logs\\x.log", kCode},
-    {L"/uninstall", L"/WAIT:60", kCode},
+    {L"/uninstall", L"/log:", kCode},
+    {L"/uninstall", L"/log:a.log", L"/LOG:b.log", kCode},
+    {L"/list", L"/wait:60", kCode},
+    {L"/hideoldaddremoves", L"/wait:60", kCode},
+    {L"/uninstall", L"/wait:", kCode},
+    {L"/uninstall", L"/wait:-1", kCode},
+    {L"/uninstall", L"/wait:+5", kCode},
+    {L"/uninstall", L"/wait: 5", kCode},
+    {L"/uninstall", L"/wait:5s", kCode},
+    {L"/uninstall", L"/wait:86401", kCode},
+    {L"/uninstall", L"/wait:99999999999", kCode},
+    {L"/uninstall", L"/wait:1", L"/wait:2", kCode},
 };
 
 class Compatibility : public testing::TestWithParam<std::vector<std::wstring>> {};
@@ -151,6 +161,8 @@ const NewLine kNewLines[] = {
     {{L"/list", L"/?"}, 0, true},
     {{L"/uninstall", L"/list", L"/keepnewest", L"-help"}, 0, true},
     {{L"/list", L"/log:x", L"/?"}, 0, true},
+    {{L"/uninstall", L"/WAIT:86400", kCode}, 0, false},
+    {{L"/uninstall", L"/wait:0", L"/keepnewest", kCode}, 0, false},
 };
 
 class NewLines : public testing::TestWithParam<NewLine> {};
