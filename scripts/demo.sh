@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The demo: builds msitool.exe and the sample packages, installs a product family into a throwaway
-# Wine prefix, and shows its uninstall entries before and after /hideoldaddremoves and /uninstall.
+# Wine prefix, lists it with /list, and shows its uninstall entries before and after
+# /hideoldaddremoves and /uninstall /report.
 # Run from the repository root on Debian 12. MSITOOL_BUILD_DIR picks another build folder than the
 # preset's build/windows-x86; MSITOOL_DEMO_DIR another folder for the prefix than build/demo.
 set -euo pipefail
@@ -76,7 +77,8 @@ run_tool() {
 }
 
 table "after installing"
+run_tool /list "/u:$SAMPLE_UPGRADE_CODE"
 run_tool /hideoldaddremoves "/u:$SAMPLE_UPGRADE_CODE"
 table "after /hideoldaddremoves"
-run_tool /uninstall "/u:$SAMPLE_UPGRADE_CODE"
+run_tool /uninstall /report "/u:$SAMPLE_UPGRADE_CODE"
 table "after /uninstall"
