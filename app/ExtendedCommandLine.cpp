@@ -163,11 +163,6 @@ void ExtendedCommandLine::Parse(int argumentCount, const wchar_t* const* argumen
            !upgradeCodeMalformed && (!keepNewest_ || uninstall) && (!waitGiven || uninstall);
 }
 
-int ExtendedCommandLine::Run() const {
-  ReportWriter report;
-  return Run(installer::SystemInstaller(), report);
-}
-
 int ExtendedCommandLine::Run(installer::Installer& installer, ReportWriter& report) const {
   if (!IsValid()) {
     return kExitBadArguments;

@@ -38,7 +38,6 @@ class ExtendedCommandLine {
   // when it cannot be opened, with one line on the standard error), then the action, whose result
   // is the exit code: 0, 3010, 1618 or 1603 (see ResultExitCode). Report lines go to report: to the
   // console for /list and with /report, and to the log file with /log:.
-  int Run() const;
   int Run(installer::Installer& installer, ReportWriter& report) const;
 
   ExtendedAction action() const { return action_; }
