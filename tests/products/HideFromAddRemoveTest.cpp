@@ -2,11 +2,8 @@
 
 #include <windows.h>
 
-#include <sddl.h>
-
 #include <string>
 
-#include "common/UniqueHandle.h"
 #include "products/Product.h"
 #include "products/UninstallEntry.h"
 #include "support/FakeInstaller.h"
@@ -44,18 +41,6 @@ const HideCase kHideCases[] = {
     {"OnlyViewRefusesTheWrite", kLocked, kNoKey, State::kNotHidden, State::kNoEntry, ERROR_ACCESS_DENIED},
 };
 
-// Denies everyone the writing of values under the product's key in the view, as a locked-down
-// entry would; the key can still be read and deleted.
-bool DenyWrites(const std::wstring& productCode, View view) {
-  UniqueKey key;
-  UniqueSecurityDescriptor descriptor;
-  return RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallPath(productCode).c_str(), 0,
-                       WRITE_DAC | static_cast<REGSAM>(view), key.put()) == ERROR_SUCCESS &&
-         ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;0x2;;;WD)(A;;GA;;;WD)", SDDL_REVISION_1,
-                                                              descriptor.put(), nullptr) &&
-         RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor.get()) == ERROR_SUCCESS;
-}
-
 class HideFromAddRemove : public testing::TestWithParam<HideCase> {};
 
 TEST_P(HideFromAddRemove, HidesEachViewThatListsTheProductAndSaysWhatItDid) {
@@ -66,7 +51,8 @@ TEST_P(HideFromAddRemove, HidesEachViewThatListsTheProductAndSaysWhatItDid) {
     if (entry == kNoKey) continue;
     ASSERT_TRUE(entries.Add(code, view, entry == kNoDisplayName ? nullptr : entry.c_str()));
     if (entry == kLocked) {
-      ASSERT_TRUE(DenyWrites(code, view));
+      // Everyone may read and delete the key, nobody may set its values.
+      ASSERT_TRUE(SetKeyAccess(HKEY_LOCAL_MACHINE, UninstallPath(code), view, L"D:(D;;0x2;;;WD)(A;;GA;;;WD)"));
     }
   }
   FakeInstaller installer({{code, L"1.0"}});

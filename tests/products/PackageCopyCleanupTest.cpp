@@ -6,9 +6,11 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/UniqueHandle.h"
 #include "support/TemporaryFiles.h"
+#include "support/TestRegistry.h"
 
 namespace {
 
@@ -64,20 +66,13 @@ class FileHolder {
 
 // The files and folders the system deletes at the next restart, as MoveFileExW records them.
 std::wstring PendingDeletes() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
-                    /*options=*/0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+  RegistryValues values;
+  if (!ReadValues(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", View::kDefault,
+                  values)) {
     return {};
   }
-  DWORD size = 0;
-  RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size);
-  std::wstring value(size / sizeof(wchar_t), L'\0');
-  if (size == 0 || RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
-                                    reinterpret_cast<BYTE*>(value.data()), &size) != ERROR_SUCCESS) {
-    value.clear();
-  }
-  RegCloseKey(key);
-  return value;
+  const std::vector<BYTE>& data = values[L"PendingFileRenameOperations"].data;
+  return std::wstring(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
 }
 
 // A pair of the multi-string: the path to delete and an empty target.
