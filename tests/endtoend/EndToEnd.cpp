@@ -46,12 +46,6 @@ bool UninstallKeyExists(const TestPackage& package, View view) {
 
 }  // namespace
 
-std::wstring ProgramFolder() {
-  std::wstring path(kPathCapacity, L'\0');
-  path.resize(GetModuleFileNameW(/*hModule=*/nullptr, path.data(), kPathCapacity));
-  return path.substr(0, path.find_last_of(L'\\') + 1);
-}
-
 ProcessOutput RunTool(const std::wstring& arguments, HANDLE primaryToken) {
   std::wstring commandLine = L"\"" + ProgramFolder() + L"msitool.exe\"";
   if (!arguments.empty()) commandLine += L" " + arguments;

@@ -20,9 +20,6 @@ constexpr DWORD kSuccess = 0;
 constexpr DWORD kAccessDenied = 5;
 constexpr DWORD kBadArguments = 160;
 
-// The folder of this test program, with a trailing backslash; msitool.exe and packages\ are beside it.
-std::wstring ProgramFolder();
-
 // Runs msitool.exe with the given argument text, as the user of primaryToken when one is given.
 // A child that cannot be started is a test failure, reported with the exit code 0xFFFFFFFF.
 ProcessOutput RunTool(const std::wstring& arguments, HANDLE primaryToken = nullptr);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/UniqueHandle.h"
+#include "support/ProcessRunner.h"
 
 namespace {
 
@@ -52,14 +53,6 @@ bool ReadAt(const Bytes& bytes, std::size_t offset, T& value) {
   return true;
 }
 
-// msitool.exe is built into the same folder as this program.
-std::wstring ToolPath() {
-  wchar_t own[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameW(/*module=*/nullptr, own, MAX_PATH);
-  const std::wstring path(own, length);
-  return path.substr(0, path.find_last_of(L'\\') + 1) + L"msitool.exe";
-}
-
 std::wstring VersionText(DWORD mostSignificant, DWORD leastSignificant) {
   return std::to_wstring(HIWORD(mostSignificant)) + L'.' + std::to_wstring(LOWORD(mostSignificant)) + L'.' +
          std::to_wstring(HIWORD(leastSignificant)) + L'.' + std::to_wstring(LOWORD(leastSignificant));
@@ -96,7 +89,7 @@ class ExecutableTest : public ::testing::Test {
     return value;
   }
 
-  const std::wstring path_ = ToolPath();
+  const std::wstring path_ = ProgramFolder() + L"msitool.exe";
   UniqueModule module_;
   Bytes versionBlock_;  // as GetFileVersionInfoW gives it; empty when the file has none
 };

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/UniqueHandle.h"
+#include "support/ProcessRunner.h"
 #include "support/TemporaryFiles.h"
 #include "support/TestRegistry.h"
 
@@ -18,13 +19,6 @@ constexpr DWORD kHoldBriefly = 1000;      // well inside the time the copy's del
 constexpr DWORD kHoldLonger = 60 * 1000;  // beyond it; the helper is ended once the check is done
 constexpr DWORD kWaitForHelper = 30 * 1000;
 
-std::wstring ThisProgramFolder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(/*module=*/nullptr, path, MAX_PATH);
-  std::wstring folder(path);
-  return folder.substr(0, folder.rfind(L'\\') + 1);
-}
-
 // hold_open.exe holding a file open, sharing read and write but not delete, from its start until
 // it ends by itself or the object goes.
 class FileHolder {
@@ -33,7 +27,7 @@ class FileHolder {
     const std::wstring eventName = L"msitool-test-held-" + std::to_wstring(GetCurrentProcessId());
     held_.reset(CreateEventW(/*attributes=*/nullptr, /*manualReset=*/TRUE, /*initialState=*/FALSE,
                              eventName.c_str()));
-    std::wstring commandLine = L"\"" + ThisProgramFolder() + L"hold_open.exe\" \"" + path + L"\" " +
+    std::wstring commandLine = L"\"" + ProgramFolder() + L"hold_open.exe\" \"" + path + L"\" " +
                                eventName + L" " + std::to_wstring(milliseconds);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
