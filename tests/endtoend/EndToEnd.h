@@ -59,11 +59,11 @@ class InstalledProductsTest : public testing::Test {
   // The package's uninstall entry now; empty, with a test failure, when it is gone.
   RegistryValues EntryNow(const TestPackage& package) const;
 
-  // Expects the entry, the file and the absence of an entry in the other view to be as installed.
-  void ExpectUntouched(const TestPackage& package) const;
-
-  // Expects the entry to be as installed plus SystemComponent = REG_DWORD 1, and the file in place.
-  void ExpectHidden(const TestPackage& package) const;
+  // Expects the entry, the file and the absence of an entry in the other view to be as installed;
+  // hidden adds SystemComponent = REG_DWORD 1 to the entry.
+  void ExpectEntry(const TestPackage& package, bool hidden) const;
+  void ExpectUntouched(const TestPackage& package) const { ExpectEntry(package, /*hidden=*/false); }
+  void ExpectHidden(const TestPackage& package) const { ExpectEntry(package, /*hidden=*/true); }
 
   // Expects no entry in either view and no installed file.
   void ExpectRemoved(const TestPackage& package) const;

@@ -93,6 +93,12 @@ class PackageCopyCleanup : public testing::Test {
     return FindEntries(TemporaryFolder(), L"msitool-*").size() - foldersBefore_;
   }
 
+  void ExpectDeletedNow(const std::wstring& path) const {
+    EXPECT_FALSE(FileExists(path));
+    EXPECT_EQ(LeftoverFolders(), 0u);
+    EXPECT_EQ(PendingDeletes().find(path), std::wstring::npos) << "deleted now, not at a restart";
+  }
+
   ScratchFolder cache_;
   const std::wstring source_ = cache_.path() + L"cached.msi";
   std::size_t foldersBefore_ = 0;
@@ -108,9 +114,7 @@ TEST_F(PackageCopyCleanup, ReadOnlyCachedPackageLeavesNoCopy) {
     ASSERT_NE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY, 0u)
         << "the copy is expected to inherit the attribute";
   }
-  EXPECT_FALSE(FileExists(path));
-  EXPECT_EQ(LeftoverFolders(), 0u);
-  EXPECT_EQ(PendingDeletes().find(path), std::wstring::npos) << "deleted now, not at a restart";
+  ExpectDeletedNow(path);
 }
 
 TEST_F(PackageCopyCleanup, CopyHeldOpenForAMomentIsStillDeleted) {
@@ -122,9 +126,7 @@ TEST_F(PackageCopyCleanup, CopyHeldOpenForAMomentIsStillDeleted) {
     ASSERT_TRUE(holder.Holds());
     copy.reset();  // while the helper still holds the copy
   }
-  EXPECT_FALSE(FileExists(path));
-  EXPECT_EQ(LeftoverFolders(), 0u);
-  EXPECT_EQ(PendingDeletes().find(path), std::wstring::npos) << "deleted now, not at a restart";
+  ExpectDeletedNow(path);
 }
 
 TEST_F(PackageCopyCleanup, CopyThatCannotBeDeletedGoesAtTheNextRestartFolderAfterFile) {
