@@ -12,11 +12,13 @@
 
 namespace {
 
-TEST(FormatToBuffer, FormatsWideStringsAndNumbers) {
+TEST(FormatToBuffer, FormatsWideStringsAndNumbersAndZeroFillsTheRest) {
   wchar_t buffer[kTextBufferSize];
+  std::fill(std::begin(buffer), std::end(buffer), L'#');
   const int length = FormatToBuffer(buffer, L"v%d.%d %s|", 12, -1, L"x\u00e9");
   EXPECT_EQ(std::wstring(buffer), L"v12.-1 x\u00e9|");
   EXPECT_EQ(length, 10);
+  EXPECT_EQ(buffer[kTextBufferSize / 2], L'\0');
 }
 
 TEST(FormatToBuffer, CutsALongTextAndStillEndsItInsideTheBuffer) {
@@ -29,14 +31,6 @@ TEST(FormatToBuffer, CutsALongTextAndStillEndsItInsideTheBuffer) {
   EXPECT_EQ(buffer[kTextBufferSize - 1], L'\0');
 }
 
-TEST(FormatToBuffer, ZeroFillsWhatTheTextDoesNotUse) {
-  wchar_t buffer[kTextBufferSize];
-  std::fill(std::begin(buffer), std::end(buffer), L'#');
-  FormatToBuffer(buffer, L"ab");
-  EXPECT_EQ(buffer[2], L'\0');
-  EXPECT_EQ(buffer[kTextBufferSize / 2], L'\0');
-}
-
 TEST(ExecutableFileName, TakesTheTextAfterTheLastBackslash) {
   EXPECT_STREQ(ExecutableFileName(L"C:\\Program Files\\Quorvin\\msitool.exe"), L"msitool.exe");
   EXPECT_STREQ(ExecutableFileName(L"\\\\server\\share\\msitool.exe"), L"msitool.exe");
@@ -45,20 +39,16 @@ TEST(ExecutableFileName, TakesTheTextAfterTheLastBackslash) {
   EXPECT_STREQ(ExecutableFileName(L""), L"");
 }
 
-TEST(WriteText, SendsUtf8ToARedirectedStream) {
-  const std::string bytes = CaptureStandardStream(
-      STD_OUTPUT_HANDLE, [] { WriteText(StandardStream::kOutput, L"caf\u00e9 \u20ac\n\U0001F4E6"); });
-  EXPECT_EQ(bytes, "caf\xc3\xa9 \xe2\x82\xac\n\xf0\x9f\x93\xa6");
-}
-
-TEST(WriteText, WritesTheErrorStreamSeparately) {
+TEST(WriteText, SendsUtf8ToEachRedirectedStreamSeparately) {
   std::string output;
   const std::string error = CaptureStandardStream(STD_ERROR_HANDLE, [&] {
-    output = CaptureStandardStream(STD_OUTPUT_HANDLE,
-                                   [] { WriteText(StandardStream::kError, L"oops\n"); });
+    output = CaptureStandardStream(STD_OUTPUT_HANDLE, [] {
+      WriteText(StandardStream::kOutput, L"caf\u00e9 \u20ac\n\U0001F4E6");
+      WriteText(StandardStream::kError, L"oops\n");
+    });
   });
+  EXPECT_EQ(output, "caf\xc3\xa9 \xe2\x82\xac\n\xf0\x9f\x93\xa6");
   EXPECT_EQ(error, "oops\n");
-  EXPECT_EQ(output, "");
 }
 
 TEST(PrintBanner, WritesTheBannerLine) {

@@ -10,6 +10,7 @@
 #include "installer/InstallerCodes.h"
 #include "support/CapturedStream.h"
 #include "support/FakeInstaller.h"
+#include "support/TemporaryFiles.h"
 
 namespace {
 
@@ -63,15 +64,12 @@ Output ToolRun(const std::vector<std::wstring>& arguments, installer::Installer&
       [&] { return RunToolCommandLine(static_cast<int>(argv.size()), argv.data(), installer); });
 }
 
-FakeProduct Member(const wchar_t* code, const wchar_t* version) {
-  FakeProduct product;
-  product.productCode = code;
-  product.version = version;
-  return product;
-}
+std::vector<FakeProduct> Family() { return {{L"{A1}", L"1.0"}, {L"{A3}", L"3.0"}, {L"{A2}", L"2.0"}}; }
 
-std::vector<FakeProduct> Family() {
-  return {Member(L"{A1}", L"1.0"), Member(L"{A3}", L"3.0"), Member(L"{A2}", L"2.0")};
+// What the classic tool prints before it acts.
+std::string Banner() {
+  FakeInstaller classic;
+  return ClassicRun({L"/hideoldaddremoves"}, classic).standardOutput;
 }
 
 // Lines that stay as they are: the classic lines of the front-end tests and every line that the
@@ -142,51 +140,6 @@ TEST_P(Compatibility, LineGivesTheClassicOutputExitCodeAndInstallerCalls) {
 
 INSTANTIATE_TEST_SUITE_P(Lines, Compatibility, testing::ValuesIn(kUnchangedLines));
 
-struct NewLine {
-  std::vector<std::wstring> arguments;
-  int exitCode;
-  bool printsUsage;
-};
-
-// Lines that become valid: banner (and usage for help), no usage otherwise, and their own code.
-const NewLine kNewLines[] = {
-    {{L"/list", kCode}, 0, false},
-    {{kCode, L"/LIST"}, 0, false},
-    {{L"/list", L"/report", kCode}, 0, false},
-    {{L"/hideoldaddremoves", L"/report", kCode}, 0, false},
-    {{L"/Report", kCode, L"/HideOldAddRemoves"}, 0, false},
-    {{L"/uninstall", L"/keepnewest", kCode}, 0, false},
-    {{L"/KEEPNEWEST", L"/report", kCode, L"/uninstall"}, 0, false},
-    {{L"/list", L"/u:{abcdef00-0000-0000-0000-0000000000aa}"}, 0, false},
-    {{L"/list", L"/?"}, 0, true},
-    {{L"/uninstall", L"/list", L"/keepnewest", L"-help"}, 0, true},
-    {{L"/list", L"/log:x", L"/?"}, 0, true},
-    {{L"/uninstall", L"/WAIT:86400", kCode}, 0, false},
-    {{L"/uninstall", L"/wait:0", L"/keepnewest", kCode}, 0, false},
-};
-
-class NewLines : public testing::TestWithParam<NewLine> {};
-
-TEST_P(NewLines, AreReadByTheExtendedRules) {
-  const NewLine& line = GetParam();
-  FakeInstaller installer(Family());
-  const Output output = ToolRun(line.arguments, installer);
-  FakeInstaller classic(Family());
-  const std::string banner = ClassicRun({L"/hideoldaddremoves"}, classic).standardOutput;
-  const std::string bannerAndUsage = ClassicRun({L"/?"}, classic).standardOutput;
-  EXPECT_EQ(output.exitCode, line.exitCode);
-  EXPECT_EQ(output.standardError, "");
-  if (line.printsUsage) {
-    EXPECT_EQ(output.standardOutput, bannerAndUsage);
-    EXPECT_TRUE(installer.calls.empty());
-  } else {
-    EXPECT_EQ(output.standardOutput.compare(0, banner.size(), banner), 0);
-    EXPECT_EQ(output.standardOutput.find("Usage:"), std::string::npos);
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Lines, NewLines, testing::ValuesIn(kNewLines));
-
 TEST(ExtendedCommandLine, UpgradeCodeTakesEverythingAfterTheSwitch) {
   const std::vector<std::wstring> arguments = {L"/list", kCode};
   const std::vector<const wchar_t*> argv = Argv(arguments);
@@ -205,166 +158,171 @@ TEST(ExtendedCommandLine, BracedGuidRule) {
   EXPECT_FALSE(IsBracedGuid(L"{4B1D7E92-3A5C-4e81-B07F-6C2D9A18E3\u0661B}"));
 }
 
-class ExtendedRun : public testing::Test {
- protected:
-  Output Run(const std::vector<std::wstring>& arguments) { return ToolRun(arguments, installer_); }
+constexpr unsigned kNoCopy = ~0u;  // the member has no cached package, so no copy can be made
 
-  // The report lines after the banner.
-  std::string Report(const Output& output) {
-    FakeInstaller classic;
-    const std::string banner = ClassicRun({L"/hideoldaddremoves"}, classic).standardOutput;
-    return output.standardOutput.substr(banner.size());
-  }
-
-  FakeInstaller installer_{Family()};
-};
-
-TEST_F(ExtendedRun, ListChangesNothingAndEndsWith0) {
-  const Output output = Run({L"/list", kCode});
-  EXPECT_EQ(output.exitCode, 0);
-  EXPECT_EQ(installer_.CallCount(L"SetInternalUI"), 0);
-  EXPECT_EQ(installer_.CallCount(L"ConfigureProductEx"), 0);
-  EXPECT_EQ(installer_.CallCount(L"InstallProduct"), 0);
-  EXPECT_EQ(Report(output),
-            "{A1} 1.0 per-machine 32-bit=none 64-bit=none hide=hide uninstall=3 keepnewest=remove name=\n"
-            "{A3} 3.0 per-machine 32-bit=none 64-bit=none hide=keep uninstall=1 keepnewest=keep name=\n"
-            "{A2} 2.0 per-machine 32-bit=none 64-bit=none hide=hide uninstall=2 keepnewest=remove name=\n");
+// A member; unless install is kNoCopy it has a real cached package, and removing it from the
+// copy answers install.
+FakeProduct Member(const wchar_t* code, const wchar_t* version, unsigned configure = 0,
+                   unsigned install = kNoCopy) {
+  return {code, version, {}, {}, configure, install};
 }
 
-TEST_F(ExtendedRun, ListReadsNameAndContext) {
-  installer_.products[0].properties[L"ProductName"] = L"Plain Name";
-  installer_.products[1].properties[L"InstalledProductName"] = L"Installed Name";
-  installer_.products[1].properties[L"ProductName"] = L"Not This";
-  installer_.products[1].context = installer::kContextUserUnmanaged;
-  installer_.products[2].context = 0;
-  const std::string report = Report(Run({L"/list", kCode}));
-  EXPECT_NE(report.find("{A1} 1.0 per-machine "), std::string::npos);
-  EXPECT_NE(report.find(" name=Plain Name\n"), std::string::npos);
-  EXPECT_NE(report.find("{A3} 3.0 per-user "), std::string::npos);
-  EXPECT_NE(report.find(" name=Installed Name\n"), std::string::npos);
-  EXPECT_NE(report.find("{A2} 2.0 unknown-context "), std::string::npos);
+FakeProduct Busy(FakeProduct product) {
+  product.busyRemovals = 1;
+  return product;
 }
 
-TEST_F(ExtendedRun, ListOfAnEmptyFamilySaysSo) {
-  const std::wstring other = L"{00000000-0000-0000-0000-0000000000BB}";
-  const Output output = Run({L"/list", L"/u:" + other});
-  EXPECT_EQ(output.exitCode, 0);
-  EXPECT_EQ(Report(output), "{00000000-0000-0000-0000-0000000000BB} no-members\n");
-}
-
-TEST_F(ExtendedRun, ListShowsTheTieAsHidingAndKeepNewestChooseIt) {
-  installer_.products = {Member(L"{T1}", L"3.0"), Member(L"{L}", L"1.0"), Member(L"{T2}", L"3.0")};
-  const std::string report = Report(Run({L"/list", kCode}));
-  EXPECT_NE(report.find("{T1} 3.0 per-machine 32-bit=none 64-bit=none hide=keep uninstall=1 keepnewest=keep"),
-            std::string::npos);
-  EXPECT_NE(report.find("{T2} 3.0 per-machine 32-bit=none 64-bit=none hide=hide uninstall=2 keepnewest=remove"),
-            std::string::npos);
-}
-
-TEST_F(ExtendedRun, UninstallWithoutReportPrintsTheBannerAlone) {
-  const Output output = Run({L"/uninstall", L"/keepnewest", kCode});
-  EXPECT_EQ(output.exitCode, 0);
-  EXPECT_EQ(Report(output), "");
-  EXPECT_EQ(installer_.removed, (std::vector<std::wstring>{L"{A2}", L"{A1}"}));
-}
-
-TEST_F(ExtendedRun, KeepNewestKeepsTheFirstEnumeratedOfATie) {
-  installer_.products = {Member(L"{L}", L"1.0"), Member(L"{T1}", L"3.0"), Member(L"{T2}", L"3.0")};
-  const Output output = Run({L"/uninstall", L"/keepnewest", L"/report", kCode});
-  EXPECT_EQ(output.exitCode, 0);
-  EXPECT_EQ(installer_.removed, (std::vector<std::wstring>{L"{T2}", L"{L}"}));
-  EXPECT_EQ(Report(output),
-            "{T1} 3.0 kept keepnewest\n"
-            "{T2} 3.0 removed\n"
-            "{L} 1.0 removed\n"
-            "summary: 3 members, 2 removed, 0 restart-needed, 1 kept, 0 failed; exit code 0\n");
-  EXPECT_EQ(installer_.uiLevel, FakeInstaller::kStartingUiLevel);
-}
-
-struct ResultCase {
+struct RunCase {
   const char* name;
-  unsigned configure[3];  // what the removal by product code answers, for {A1}, {A3}, {A2}
-  unsigned install[3];    // what the removal from the copy answers
+  std::vector<FakeProduct> members;
+  std::vector<std::wstring> arguments;
   int exitCode;
-  const char* report;     // in removal order: {A3}, {A2}, {A1}
+  std::vector<std::wstring> removed;
+  const char* report;  // what follows the banner; nullptr: the usage, and no installer call
 };
 
-void PrintTo(const ResultCase& test, std::ostream* stream) { *stream << test.name; }
+void PrintTo(const RunCase& test, std::ostream* stream) { *stream << test.name; }
 
-const ResultCase kResultCases[] = {
-    {"AllRemoved", {0, 0, 0}, {0, 0, 0}, 0,
+const std::wstring kOther = L"{00000000-0000-0000-0000-0000000000BB}";
+const char kFamilyListing[] =
+    "{A1} 1.0 per-machine 32-bit=none 64-bit=none hide=hide uninstall=3 keepnewest=remove name=\n"
+    "{A3} 3.0 per-machine 32-bit=none 64-bit=none hide=keep uninstall=1 keepnewest=keep name=\n"
+    "{A2} 2.0 per-machine 32-bit=none 64-bit=none hide=hide uninstall=2 keepnewest=remove name=\n";
+
+const char kFamilyHideReport[] =
+    "{A1} 1.0 no-entry\n{A3} 3.0 kept newest\n{A2} 2.0 no-entry\n"
+    "summary: 3 members, 0 hidden, 1 kept, 2 no-entry, 0 failed; exit code 0\n";
+
+// Each line the extended rules read, with its full output: banner, then the report.
+const RunCase kRunCases[] = {
+    {"ListChangesNothing", Family(), {L"/list", kCode}, 0, {}, kFamilyListing},
+    {"ListReadsNameAndContext",
+     {{L"{A1}", L"1.0", {}, {}, 0, 0, true, 4, {{L"ProductName", L"Plain Name"}}},
+      {L"{A3}", L"3.0", {}, {}, 0, 0, true, installer::kContextUserUnmanaged,
+       {{L"InstalledProductName", L"Installed Name"}, {L"ProductName", L"Not This"}}},
+      {L"{A2}", L"2.0", {}, {}, 0, 0, true, /*context=*/0}},
+     {L"/list", kCode}, 0, {},
+     "{A1} 1.0 per-machine 32-bit=none 64-bit=none hide=hide uninstall=3 keepnewest=remove name=Plain Name\n"
+     "{A3} 3.0 per-user 32-bit=none 64-bit=none hide=keep uninstall=1 keepnewest=keep name=Installed Name\n"
+     "{A2} 2.0 unknown-context 32-bit=none 64-bit=none hide=hide uninstall=2 keepnewest=remove name=\n"},
+    {"ListSwitchInAnyCaseAndPlace", Family(), {kCode, L"/LIST"}, 0, {}, kFamilyListing},
+    {"ListWithReportIsTheListing", Family(), {L"/list", L"/report", kCode}, 0, {}, kFamilyListing},
+    {"UpgradeCodeInLowerCaseIsAnotherFamily", Family(), {L"/list", L"/u:{abcdef00-0000-0000-0000-0000000000aa}"}, 0,
+     {}, "{abcdef00-0000-0000-0000-0000000000aa} no-members\n"},
+    {"ListOfAnEmptyFamilySaysSo", Family(), {L"/list", L"/u:" + kOther}, 0, {},
+     "{00000000-0000-0000-0000-0000000000BB} no-members\n"},
+    {"ListShowsTheTieAsHidingAndKeepNewestChooseIt",
+     {Member(L"{T1}", L"3.0"), Member(L"{L}", L"1.0"), Member(L"{T2}", L"3.0")}, {L"/list", kCode}, 0, {},
+     "{T1} 3.0 per-machine 32-bit=none 64-bit=none hide=keep uninstall=1 keepnewest=keep name=\n"
+     "{L} 1.0 per-machine 32-bit=none 64-bit=none hide=hide uninstall=3 keepnewest=remove name=\n"
+     "{T2} 3.0 per-machine 32-bit=none 64-bit=none hide=hide uninstall=2 keepnewest=remove name=\n"},
+    {"UninstallWithoutReportPrintsTheBannerAlone", Family(), {L"/uninstall", L"/keepnewest", kCode}, 0,
+     {L"{A2}", L"{A1}"}, ""},
+    {"KeepNewestKeepsTheFirstEnumeratedOfATie",
+     {Member(L"{L}", L"1.0"), Member(L"{T1}", L"3.0"), Member(L"{T2}", L"3.0")},
+     {L"/uninstall", L"/keepnewest", L"/report", kCode}, 0, {L"{T2}", L"{L}"},
+     "{T1} 3.0 kept keepnewest\n{T2} 3.0 removed\n{L} 1.0 removed\n"
+     "summary: 3 members, 2 removed, 0 restart-needed, 1 kept, 0 failed; exit code 0\n"},
+    {"AllRemoved", Family(), {L"/uninstall", L"/report", kCode}, 0, {L"{A3}", L"{A2}", L"{A1}"},
      "{A3} 3.0 removed\n{A2} 2.0 removed\n{A1} 1.0 removed\n"
      "summary: 3 members, 3 removed, 0 restart-needed, 0 kept, 0 failed; exit code 0\n"},
-    {"RestartRequired", {0, 3010, 0}, {0, 0, 0}, 3010,
+    {"RestartRequired", {Member(L"{A1}", L"1.0"), Member(L"{A3}", L"3.0", 3010), Member(L"{A2}", L"2.0")},
+     {L"/uninstall", L"/report", kCode}, 3010, {L"{A3}", L"{A2}", L"{A1}"},
      "{A3} 3.0 removed restart-needed\n{A2} 2.0 removed\n{A1} 1.0 removed\n"
      "summary: 3 members, 3 removed, 1 restart-needed, 0 kept, 0 failed; exit code 3010\n"},
-    {"RestartInitiatedIsReportedAs3010", {0, 0, 1641}, {0, 0, 0}, 3010,
+    {"RestartInitiatedIsReportedAs3010",
+     {Member(L"{A1}", L"1.0"), Member(L"{A3}", L"3.0"), Member(L"{A2}", L"2.0", 1641)},
+     {L"/uninstall", L"/report", kCode}, 3010, {L"{A3}", L"{A2}", L"{A1}"},
      "{A3} 3.0 removed\n{A2} 2.0 removed restart-needed\n{A1} 1.0 removed\n"
      "summary: 3 members, 3 removed, 1 restart-needed, 0 kept, 0 failed; exit code 3010\n"},
-    {"RemovedFromTheCopyWithRestart", {1603, 0, 0}, {3010, 0, 0}, 3010,
+    {"RemovedFromTheCopyWithRestart",
+     {Member(L"{A1}", L"1.0", 1603, 3010), Member(L"{A3}", L"3.0"), Member(L"{A2}", L"2.0")},
+     {L"/uninstall", L"/report", kCode}, 3010, {L"{A3}", L"{A2}", L"{A1}"},
      "{A3} 3.0 removed\n{A2} 2.0 removed\n{A1} 1.0 removed from-copy restart-needed\n"
      "summary: 3 members, 3 removed, 1 restart-needed, 0 kept, 0 failed; exit code 3010\n"},
-    {"RefusedBothWays", {1603, 0, 0}, {1605, 0, 0}, 1603,
+    {"RefusedBothWays", {Member(L"{A1}", L"1.0", 1603, 1605), Member(L"{A3}", L"3.0"), Member(L"{A2}", L"2.0")},
+     {L"/uninstall", L"/report", kCode}, 1603, {L"{A3}", L"{A2}"},
      "{A3} 3.0 removed\n{A2} 2.0 removed\n{A1} 1.0 not-removed error=1603 copy-error=1605\n"
      "summary: 3 members, 2 removed, 0 restart-needed, 0 kept, 1 failed; exit code 1603\n"},
-    {"FailureOutranksRestart", {1603, 3010, 0}, {1618, 0, 0}, 1603,
+    {"FailureOutranksRestart",
+     {Member(L"{A1}", L"1.0", 1603, 1618), Member(L"{A3}", L"3.0", 3010), Member(L"{A2}", L"2.0")},
+     {L"/uninstall", L"/report", kCode}, 1603, {L"{A3}", L"{A2}"},
      "{A3} 3.0 removed restart-needed\n{A2} 2.0 removed\n{A1} 1.0 not-removed error=1603 copy-error=1618\n"
      "summary: 3 members, 2 removed, 1 restart-needed, 0 kept, 1 failed; exit code 1603\n"},
+    {"NoCopyIsSaidWhenTheCachedPackageIsUnknown", {Member(L"{A1}", L"1.0", 1603)},
+     {L"/uninstall", L"/report", kCode}, 1603, {},
+     "{A1} 1.0 not-removed error=1603 no-copy\n"
+     "summary: 1 members, 0 removed, 0 restart-needed, 0 kept, 1 failed; exit code 1603\n"},
+    {"HideOfAFamilyWithoutEntriesSaysNoEntryAndKeepsTheNewest", Family(),
+     {L"/hideoldaddremoves", L"/report", kCode}, 0, {}, kFamilyHideReport},
+    {"HideReportInAnyCaseAndPlace", Family(), {L"/Report", kCode, L"/HideOldAddRemoves"}, 0, {}, kFamilyHideReport},
+    {"KeepNewestReportInAnyCaseAndPlace", Family(), {L"/KEEPNEWEST", L"/report", kCode, L"/uninstall"}, 0,
+     {L"{A2}", L"{A1}"},
+     "{A3} 3.0 kept keepnewest\n{A2} 2.0 removed\n{A1} 1.0 removed\n"
+     "summary: 3 members, 2 removed, 0 restart-needed, 1 kept, 0 failed; exit code 0\n"},
+    {"ListThenHelp", Family(), {L"/list", L"/?"}, 0, {}, nullptr},
+    {"HelpAfterEveryNewSwitch", Family(), {L"/uninstall", L"/list", L"/keepnewest", L"-help"}, 0, {}, nullptr},
+    {"HelpAfterALogSwitch", Family(), {L"/list", L"/log:x", L"/?"}, 0, {}, nullptr},
+    {"WaitOfADayIsValid", Family(), {L"/uninstall", L"/WAIT:86400", kCode}, 0, {L"{A3}", L"{A2}", L"{A1}"}, ""},
+    {"BusyWithoutWaitIsAFailureWithoutCopy", {Busy(Member(L"{A1}", L"1.0"))}, {L"/uninstall", L"/report", kCode},
+     1603, {},
+     "{A1} 1.0 not-removed error=1618 no-copy
+"
+     "summary: 1 members, 0 removed, 0 restart-needed, 0 kept, 1 failed; exit code 1603
+"},
+    {"BusyAtTheDeadlineIsBlocked", {Member(L"{A1}", L"1.0"), Busy(Member(L"{A3}", L"3.0")), Member(L"{A2}", L"2.0")},
+     {L"/uninstall", L"/wait:0", L"/report", kCode}, 1618, {},
+     "{A3} 3.0 blocked
+{A2} 2.0 blocked
+{A1} 1.0 blocked
+"
+     "summary: 3 members, 0 removed, 0 restart-needed, 0 kept, 0 failed, 3 blocked; exit code 1618
+"},
+    {"FailureOutranksBlocked",
+     {Member(L"{A1}", L"1.0"), Member(L"{A3}", L"3.0", 1603), Busy(Member(L"{A2}", L"2.0"))},
+     {L"/uninstall", L"/wait:0", L"/report", kCode}, 1603, {},
+     "{A3} 3.0 not-removed error=1603 no-copy
+{A2} 2.0 blocked
+{A1} 1.0 blocked
+"
+     "summary: 3 members, 0 removed, 0 restart-needed, 0 kept, 1 failed, 2 blocked; exit code 1603
+"},
 };
 
-class RemovalResult : public testing::TestWithParam<ResultCase> {};
+class ExtendedRun : public testing::TestWithParam<RunCase> {};
 
-TEST_P(RemovalResult, ReportsEachMemberAndTheResultExitCode) {
-  const ResultCase& test = GetParam();
-  const std::wstring packages[] = {L"a1.msi", L"a3.msi", L"a2.msi"};
-  // The cached packages the fake names are real files, so the copy is made and the removal runs.
-  std::vector<std::wstring> paths;
-  wchar_t folder[MAX_PATH] = {};
-  GetTempPathW(MAX_PATH, folder);
-  FakeInstaller installer(Family());
-  for (int i = 0; i < 3; ++i) {
-    paths.push_back(std::wstring(folder) + L"cached-" + packages[i]);
-    HANDLE file = CreateFileW(paths.back().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    CloseHandle(file);
-    installer.products[i].localPackage = paths.back();
-    installer.products[i].packageName = packages[i];
-    installer.products[i].configureResult = test.configure[i];
-    installer.products[i].installResult = test.install[i];
+TEST_P(ExtendedRun, ReportsEachMemberAndTheResultExitCode) {
+  const RunCase& test = GetParam();
+  const ScratchFolder cache;
+  FakeInstaller installer(test.members);
+  for (FakeProduct& member : installer.products) {
+    if (member.installResult == kNoCopy) {
+      member.installResult = 0;
+      continue;
+    }
+    member.packageName = member.productCode + L".msi";
+    member.localPackage = cache.path() + L"cached-" + *member.packageName;
+    ASSERT_TRUE(WriteFileBytes(*member.localPackage, "package"));
   }
-  const Output output = ToolRun({L"/uninstall", L"/report", kCode}, installer);
-  for (const std::wstring& path : paths) DeleteFileW(path.c_str());
-  FakeInstaller classic;
-  const std::string banner = ClassicRun({L"/hideoldaddremoves"}, classic).standardOutput;
+  const Output output = ToolRun(test.arguments, installer);
   EXPECT_EQ(output.exitCode, test.exitCode);
-  EXPECT_EQ(output.standardOutput, banner + test.report);
+  FakeInstaller classic;
+  EXPECT_EQ(output.standardOutput, test.report ? Banner() + test.report : ClassicRun({L"/?"}, classic).standardOutput);
+  if (!test.report) {
+    EXPECT_TRUE(installer.calls.empty());
+  }
   EXPECT_EQ(output.standardError, "");
+  EXPECT_EQ(installer.removed, test.removed);
+  EXPECT_EQ(installer.uiLevel, FakeInstaller::kStartingUiLevel);
+  if (test.arguments[0] == L"/list") {
+    EXPECT_EQ(installer.CallCount(L"SetInternalUI") + installer.CallCount(L"ConfigureProductEx") +
+                  installer.CallCount(L"InstallProduct"), 0);
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, RemovalResult, testing::ValuesIn(kResultCases),
-                         [](const testing::TestParamInfo<ResultCase>& info) {
+INSTANTIATE_TEST_SUITE_P(Cases, ExtendedRun, testing::ValuesIn(kRunCases),
+                         [](const testing::TestParamInfo<RunCase>& info) {
                            return std::string(info.param.name);
                          });
-
-TEST_F(ExtendedRun, NoCopyIsSaidWhenTheCachedPackageIsUnknown) {
-  installer_.products = {Member(L"{A1}", L"1.0")};
-  installer_.products[0].configureResult = 1603;
-  const Output output = Run({L"/uninstall", L"/report", kCode});
-  EXPECT_EQ(output.exitCode, 1603);
-  EXPECT_EQ(Report(output),
-            "{A1} 1.0 not-removed error=1603 no-copy\n"
-            "summary: 1 members, 0 removed, 0 restart-needed, 0 kept, 1 failed; exit code 1603\n");
-}
-
-TEST_F(ExtendedRun, HideOfAFamilyWithoutEntriesSaysNoEntryAndKeepsTheNewest) {
-  const Output output = Run({L"/hideoldaddremoves", L"/report", kCode});
-  EXPECT_EQ(output.exitCode, 0);
-  EXPECT_EQ(Report(output),
-            "{A1} 1.0 no-entry\n"
-            "{A3} 3.0 kept newest\n"
-            "{A2} 2.0 no-entry\n"
-            "summary: 3 members, 0 hidden, 1 kept, 2 no-entry, 0 failed; exit code 0\n");
-}
 
 }  // namespace

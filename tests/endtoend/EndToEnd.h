@@ -20,9 +20,6 @@ constexpr DWORD kSuccess = 0;
 constexpr DWORD kAccessDenied = 5;
 constexpr DWORD kBadArguments = 160;
 
-// The folder of this test program, with a trailing backslash; msitool.exe and packages\ are beside it.
-std::wstring ProgramFolder();
-
 // Runs msitool.exe with the given argument text, as the user of primaryToken when one is given.
 // A child that cannot be started is a test failure, reported with the exit code 0xFFFFFFFF.
 ProcessOutput RunTool(const std::wstring& arguments, HANDLE primaryToken = nullptr);
@@ -62,11 +59,11 @@ class InstalledProductsTest : public testing::Test {
   // The package's uninstall entry now; empty, with a test failure, when it is gone.
   RegistryValues EntryNow(const TestPackage& package) const;
 
-  // Expects the entry, the file and the absence of an entry in the other view to be as installed.
-  void ExpectUntouched(const TestPackage& package) const;
-
-  // Expects the entry to be as installed plus SystemComponent = REG_DWORD 1, and the file in place.
-  void ExpectHidden(const TestPackage& package) const;
+  // Expects the entry, the file and the absence of an entry in the other view to be as installed;
+  // hidden adds SystemComponent = REG_DWORD 1 to the entry.
+  void ExpectEntry(const TestPackage& package, bool hidden) const;
+  void ExpectUntouched(const TestPackage& package) const { ExpectEntry(package, /*hidden=*/false); }
+  void ExpectHidden(const TestPackage& package) const { ExpectEntry(package, /*hidden=*/true); }
 
   // Expects no entry in either view and no installed file.
   void ExpectRemoved(const TestPackage& package) const;

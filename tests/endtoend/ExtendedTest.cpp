@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "endtoend/EndToEnd.h"
 #include "support/Tokens.h"
@@ -24,26 +25,32 @@ std::wstring UpgradeSwitch(const wchar_t* upgradeCode) { return L"/u:" + std::ws
 class ExtendedListTest : public InstalledProductsTest {
  protected:
   ExtendedListTest() : InstalledProductsTest({kSample2, kSample1, kSample3, kSample3Twin}) {}
+
+  // Which of the 3.0.0 twins hiding and /keepnewest keep (the first enumerated, in an order the
+  // installer chooses), and the other, as a listing tells.
+  std::pair<const TestPackage*, const TestPackage*> KeptAndTiedTwin() {
+    const std::string listing = RunTool(L"/list " + UpgradeSwitch(kSampleUpgradeCode)).standardOutput;
+    const std::size_t line = listing.find(Code(kSample3));
+    const bool firstKept = line != std::string::npos && listing.find("hide=keep", line) < listing.find('\n', line);
+    return firstKept ? std::pair{&kSample3, &kSample3Twin} : std::pair{&kSample3Twin, &kSample3};
+  }
 };
 
 TEST_F(ExtendedListTest, ListsEveryMemberAndChangesNothing) {
-  // Hide 1.0.0 by hand, as an earlier run would have.
+  // Hide all but the newest, as an earlier run would have.
   ASSERT_EQ(kSuccess, RunTool(L"/hideoldaddremoves " + UpgradeSwitch(kSampleUpgradeCode)).exitCode);
+  const auto [kept, tied] = KeptAndTiedTwin();
   const RegistryValues before1 = EntryNow(kSample1), before2 = EntryNow(kSample2),
                        before3 = EntryNow(kSample3), beforeTwin = EntryNow(kSample3Twin);
   const ProcessOutput output = RunTool(L"/list " + UpgradeSwitch(kSampleUpgradeCode));
   EXPECT_EQ(kSuccess, output.exitCode);
   EXPECT_EQ("", output.standardError);
-  // Which of the twins hiding kept depends on the enumeration order: the listing must agree.
-  const bool firstKept = EntryNow(kSample3).count(kSystemComponent) == 0;
-  const TestPackage& kept = firstKept ? kSample3 : kSample3Twin;
-  const TestPackage& tied = firstKept ? kSample3Twin : kSample3;
   const std::string tail = " name=Quorvin Sample\n";
   const std::string lines[] = {
       Code(kSample2) + " 2.0.0 per-machine 32-bit=none 64-bit=hidden hide=hide uninstall=3 keepnewest=remove" + tail,
       Code(kSample1) + " 1.0.0 per-machine 32-bit=hidden 64-bit=none hide=hide uninstall=4 keepnewest=remove" + tail,
-      Code(kept) + " 3.0.0 per-machine 32-bit=visible 64-bit=none hide=keep uninstall=1 keepnewest=keep" + tail,
-      Code(tied) + " 3.0.0 per-machine 32-bit=hidden 64-bit=none hide=hide uninstall=2 keepnewest=remove" + tail,
+      Code(*kept) + " 3.0.0 per-machine 32-bit=visible 64-bit=none hide=keep uninstall=1 keepnewest=keep" + tail,
+      Code(*tied) + " 3.0.0 per-machine 32-bit=hidden 64-bit=none hide=hide uninstall=2 keepnewest=remove" + tail,
   };
   for (const std::string& line : lines) {
     EXPECT_NE(std::string::npos, output.standardOutput.find(line)) << line << "in\n" << output.standardOutput;
@@ -60,20 +67,16 @@ TEST_F(ExtendedListTest, ListsEveryMemberAndChangesNothing) {
 }
 
 TEST_F(ExtendedListTest, KeepNewestKeepsTheNewestOfATieAndReportsEachMember) {
-  const std::string listing = RunTool(L"/list " + UpgradeSwitch(kSampleUpgradeCode)).standardOutput;
-  const bool firstKept = listing.find(Code(kSample3) + " 3.0.0 per-machine 32-bit=visible 64-bit=none hide=keep") !=
-                         std::string::npos;
-  const TestPackage& kept = firstKept ? kSample3 : kSample3Twin;
-  const TestPackage& tied = firstKept ? kSample3Twin : kSample3;
+  const auto [kept, tied] = KeptAndTiedTwin();
   const ProcessOutput output =
       RunTool(L"/uninstall /keepnewest /report " + UpgradeSwitch(kSampleUpgradeCode));
   EXPECT_EQ(kSuccess, output.exitCode);
-  EXPECT_EQ(kBanner + Code(kept) + " 3.0.0 kept keepnewest\n" + Code(tied) + " 3.0.0 removed\n" +
+  EXPECT_EQ(kBanner + Code(*kept) + " 3.0.0 kept keepnewest\n" + Code(*tied) + " 3.0.0 removed\n" +
                 Code(kSample2) + " 2.0.0 removed\n" + Code(kSample1) + " 1.0.0 removed\n" +
                 "summary: 4 members, 3 removed, 0 restart-needed, 1 kept, 0 failed; exit code 0\n",
             output.standardOutput);
-  ExpectUntouched(kept);
-  ExpectRemoved(tied);
+  ExpectUntouched(*kept);
+  ExpectRemoved(*tied);
   ExpectRemoved(kSample2);
   ExpectRemoved(kSample1);
 }
@@ -81,19 +84,17 @@ TEST_F(ExtendedListTest, KeepNewestKeepsTheNewestOfATieAndReportsEachMember) {
 TEST_F(ExtendedListTest, HideReportsEveryMember) {
   const ProcessOutput output = RunTool(L"/report /hideoldaddremoves " + UpgradeSwitch(kSampleUpgradeCode));
   EXPECT_EQ(kSuccess, output.exitCode);
-  const bool firstKept = EntryNow(kSample3).count(kSystemComponent) == 0;
-  const TestPackage& kept = firstKept ? kSample3 : kSample3Twin;
-  const TestPackage& tied = firstKept ? kSample3Twin : kSample3;
+  const auto [kept, tied] = KeptAndTiedTwin();
   for (const std::string& line :
        {Code(kSample2) + " 2.0.0 hidden 64-bit\n", Code(kSample1) + " 1.0.0 hidden 32-bit\n",
-        Code(kept) + " 3.0.0 kept newest\n", Code(tied) + " 3.0.0 hidden 32-bit\n",
+        Code(*kept) + " 3.0.0 kept newest\n", Code(*tied) + " 3.0.0 hidden 32-bit\n",
         std::string("summary: 4 members, 3 hidden, 1 kept, 0 no-entry, 0 failed; exit code 0\n")}) {
     EXPECT_NE(std::string::npos, output.standardOutput.find(line)) << line;
   }
   ExpectHidden(kSample1);
   ExpectHidden(kSample2);
-  ExpectHidden(tied);
-  ExpectUntouched(kept);
+  ExpectHidden(*tied);
+  ExpectUntouched(*kept);
 }
 
 TEST(ExtendedEmptyFamilyTest, ListSaysTheFamilyHasNoMembers) {

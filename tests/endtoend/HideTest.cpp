@@ -4,23 +4,12 @@
 
 namespace {
 
-class HideTest : public InstalledProductsTest {
- protected:
-  // Runs the hide action for the sample family and expects a quiet success.
-  void HideSampleFamily() {
-    const ProcessOutput output = RunTool(L"/hideoldaddremoves /u:" + std::wstring(kSampleUpgradeCode));
-    ExpectQuietSuccess(output);
-  }
-};
+class HideTest : public InstalledProductsTest {};
 
-TEST_F(HideTest, HidesEveryOlderMemberInItsOwnView) {
-  HideSampleFamily();
+TEST_F(HideTest, HidesEveryOlderMemberInItsOwnViewAndLeavesTheNewestAndOthersVisible) {
+  ExpectQuietSuccess(RunTool(L"/hideoldaddremoves /u:" + std::wstring(kSampleUpgradeCode)));
   ExpectHidden(kSample1);
   ExpectHidden(kSample2);
-}
-
-TEST_F(HideTest, LeavesTheNewestMemberAndOtherProductsVisible) {
-  HideSampleFamily();
   ExpectUntouched(kSample3);
   ExpectUntouched(kOther);
 }

@@ -8,9 +8,11 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/UniqueHandle.h"
+#include "support/ProcessRunner.h"
 
 namespace {
 
@@ -51,14 +53,6 @@ bool ReadAt(const Bytes& bytes, std::size_t offset, T& value) {
   return true;
 }
 
-// msitool.exe is built into the same folder as this program.
-std::wstring ToolPath() {
-  wchar_t own[MAX_PATH] = {};
-  const DWORD length = GetModuleFileNameW(/*module=*/nullptr, own, MAX_PATH);
-  const std::wstring path(own, length);
-  return path.substr(0, path.find_last_of(L'\\') + 1) + L"msitool.exe";
-}
-
 std::wstring VersionText(DWORD mostSignificant, DWORD leastSignificant) {
   return std::to_wstring(HIWORD(mostSignificant)) + L'.' + std::to_wstring(LOWORD(mostSignificant)) + L'.' +
          std::to_wstring(HIWORD(leastSignificant)) + L'.' + std::to_wstring(LOWORD(leastSignificant));
@@ -95,30 +89,20 @@ class ExecutableTest : public ::testing::Test {
     return value;
   }
 
-  const std::wstring path_ = ToolPath();
+  const std::wstring path_ = ProgramFolder() + L"msitool.exe";
   UniqueModule module_;
   Bytes versionBlock_;  // as GetFileVersionInfoW gives it; empty when the file has none
 };
 
-TEST_F(ExecutableTest, FileAndProductVersionAre12_0_111_0) {
+TEST_F(ExecutableTest, VersionBlockIs12_0_111_0OfAWindowsApplicationInUsEnglish) {
   UINT length = 0;
   const auto* info = static_cast<const VS_FIXEDFILEINFO*>(VersionValue(L"\\", length));
   ASSERT_NE(nullptr, info);
   ASSERT_GE(length, sizeof(VS_FIXEDFILEINFO));
   EXPECT_EQ(L"12.0.111.0", VersionText(info->dwFileVersionMS, info->dwFileVersionLS));
   EXPECT_EQ(L"12.0.111.0", VersionText(info->dwProductVersionMS, info->dwProductVersionLS));
-}
-
-TEST_F(ExecutableTest, VersionBlockDescribesAWindowsApplication) {
-  UINT length = 0;
-  const auto* info = static_cast<const VS_FIXEDFILEINFO*>(VersionValue(L"\\", length));
-  ASSERT_NE(nullptr, info);
   EXPECT_EQ(static_cast<DWORD>(VFT_APP), info->dwFileType);
   EXPECT_EQ(static_cast<DWORD>(VOS_NT_WINDOWS32), info->dwFileOS);
-}
-
-TEST_F(ExecutableTest, TranslationIsUsEnglishWithTheWesternEuropeanCodePage) {
-  UINT length = 0;
   const auto* translation = static_cast<const WORD*>(VersionValue(L"\\VarFileInfo\\Translation", length));
   ASSERT_NE(nullptr, translation);
   ASSERT_EQ(2 * sizeof(WORD), length);
@@ -127,52 +111,33 @@ TEST_F(ExecutableTest, TranslationIsUsEnglishWithTheWesternEuropeanCodePage) {
 }
 
 TEST_F(ExecutableTest, StringTableHoldsTheTextsWithTheirBlanks) {
-  struct Text {
-    const wchar_t* name;
-    const wchar_t* expected;
+  const std::pair<const wchar_t*, std::wstring> texts[] = {
+      {L"FileVersion", L"12.00 Build 111 "},  {L"ProductVersion", L"  12.00 Build 111 "},
+      {L"CompanyName", L"Quorvin"},           {L"FileDescription", L"Quorvin Msi Tool"},
+      {L"InternalName", L"msitool"},          {L"OriginalFilename", L"msitool.exe"},
+      {L"LegalCopyright", L"Copyright (C) Quorvin"}, {L"ProductName", L"Quorvin Msi Tool"},
   };
-  const Text texts[] = {
-      {L"FileVersion", L"12.00 Build 111 "},
-      {L"ProductVersion", L"  12.00 Build 111 "},
-      {L"CompanyName", L"Quorvin"},
-      {L"FileDescription", L"Quorvin Msi Tool"},
-      {L"InternalName", L"msitool"},
-      {L"OriginalFilename", L"msitool.exe"},
-      {L"LegalCopyright", L"Copyright (C) Quorvin"},
-      {L"ProductName", L"Quorvin Msi Tool"},
-  };
-  for (const Text& text : texts) {
+  for (const auto& [name, expected] : texts) {
     UINT length = 0;
     const auto* value =
-        static_cast<const wchar_t*>(VersionValue(std::wstring(L"\\StringFileInfo\\040904E4\\") + text.name, length));
-    if (value == nullptr) {
-      ADD_FAILURE() << "no " << text.name;
-      continue;
-    }
-    EXPECT_EQ(std::wstring(text.expected), value) << text.name;
+        static_cast<const wchar_t*>(VersionValue(std::wstring(L"\\StringFileInfo\\040904E4\\") + name, length));
+    EXPECT_EQ(expected, value != nullptr ? value : L"<none>") << name;
   }
 }
 
-TEST_F(ExecutableTest, ManifestRequiresAdministratorWithoutUiAccess) {
+// A supportedOS entry for Windows 8.1 or later would change what GetVersionExW reports.
+TEST_F(ExecutableTest, ManifestRequiresAdministratorWithoutUiAccessAndDeclaresNoSupportedOs) {
   const Bytes manifest = Resource(CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST);
   const std::string text(manifest.begin(), manifest.end());
   EXPECT_NE(std::string::npos, text.find("level=\"requireAdministrator\"")) << text;
   EXPECT_NE(std::string::npos, text.find("uiAccess=\"false\"")) << text;
-}
-
-// A supportedOS entry for Windows 8.1 or later would change what GetVersionExW reports.
-TEST_F(ExecutableTest, ManifestDeclaresNoSupportedOs) {
-  const Bytes manifest = Resource(CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST);
-  const std::string text(manifest.begin(), manifest.end());
-  ASSERT_FALSE(text.empty());
   EXPECT_EQ(std::string::npos, text.find("<supportedOS")) << text;
 }
 
-TEST_F(ExecutableTest, IconGroup101HoldsFourSizesAt32BitsPerPixel) {
+TEST_F(ExecutableTest, IconGroup101HoldsFourSizesAt32BitsPerPixelThatWindowsCanDraw) {
   const Bytes group = Resource(MAKEINTRESOURCEW(kIconGroupId), RT_GROUP_ICON);
   IconGroupHeader header{};
   ASSERT_TRUE(ReadAt(group, 0, header));
-  ASSERT_EQ(4, header.count);
   std::vector<int> sizes;
   for (WORD i = 0; i < header.count; ++i) {
     IconGroupEntry entry{};
@@ -180,19 +145,6 @@ TEST_F(ExecutableTest, IconGroup101HoldsFourSizesAt32BitsPerPixel) {
     EXPECT_EQ(entry.width, entry.height);
     EXPECT_EQ(kIconBitsPerPixel, entry.bitCount) << int{entry.width} << " px";
     sizes.push_back(entry.width);
-  }
-  std::sort(sizes.begin(), sizes.end(), std::greater<int>());
-  EXPECT_EQ((std::vector<int>{48, 32, 24, 16}), sizes);
-}
-
-TEST_F(ExecutableTest, IconImagesAreWhatTheirGroupEntriesSay) {
-  const Bytes group = Resource(MAKEINTRESOURCEW(kIconGroupId), RT_GROUP_ICON);
-  IconGroupHeader header{};
-  ASSERT_TRUE(ReadAt(group, 0, header));
-  ASSERT_NE(0, header.count);
-  for (WORD i = 0; i < header.count; ++i) {
-    IconGroupEntry entry{};
-    ASSERT_TRUE(ReadAt(group, sizeof(header) + i * sizeof(entry), entry));
     Bytes image = Resource(MAKEINTRESOURCEW(entry.id), RT_ICON);
     BITMAPINFOHEADER bitmap{};
     ASSERT_TRUE(ReadAt(image, 0, bitmap)) << "no icon " << entry.id;
@@ -206,6 +158,8 @@ TEST_F(ExecutableTest, IconImagesAreWhatTheirGroupEntriesSay) {
                                                    entry.width, entry.height, LR_DEFAULTCOLOR));
     EXPECT_TRUE(icon) << "Windows cannot make an icon of the " << int{entry.width} << " px image";
   }
+  std::sort(sizes.begin(), sizes.end(), std::greater<int>());
+  EXPECT_EQ((std::vector<int>{48, 32, 24, 16}), sizes);
 }
 
 }  // namespace

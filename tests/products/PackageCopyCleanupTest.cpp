@@ -6,22 +6,18 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/UniqueHandle.h"
+#include "support/ProcessRunner.h"
 #include "support/TemporaryFiles.h"
+#include "support/TestRegistry.h"
 
 namespace {
 
 constexpr DWORD kHoldBriefly = 1000;      // well inside the time the copy's delete is retried
 constexpr DWORD kHoldLonger = 60 * 1000;  // beyond it; the helper is ended once the check is done
 constexpr DWORD kWaitForHelper = 30 * 1000;
-
-std::wstring ThisProgramFolder() {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(/*module=*/nullptr, path, MAX_PATH);
-  std::wstring folder(path);
-  return folder.substr(0, folder.rfind(L'\\') + 1);
-}
 
 // hold_open.exe holding a file open, sharing read and write but not delete, from its start until
 // it ends by itself or the object goes.
@@ -31,7 +27,7 @@ class FileHolder {
     const std::wstring eventName = L"msitool-test-held-" + std::to_wstring(GetCurrentProcessId());
     held_.reset(CreateEventW(/*attributes=*/nullptr, /*manualReset=*/TRUE, /*initialState=*/FALSE,
                              eventName.c_str()));
-    std::wstring commandLine = L"\"" + ThisProgramFolder() + L"hold_open.exe\" \"" + path + L"\" " +
+    std::wstring commandLine = L"\"" + ProgramFolder() + L"hold_open.exe\" \"" + path + L"\" " +
                                eventName + L" " + std::to_wstring(milliseconds);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
@@ -64,20 +60,13 @@ class FileHolder {
 
 // The files and folders the system deletes at the next restart, as MoveFileExW records them.
 std::wstring PendingDeletes() {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
-                    /*options=*/0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+  RegistryValues values;
+  if (!ReadValues(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", View::kDefault,
+                  values)) {
     return {};
   }
-  DWORD size = 0;
-  RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size);
-  std::wstring value(size / sizeof(wchar_t), L'\0');
-  if (size == 0 || RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
-                                    reinterpret_cast<BYTE*>(value.data()), &size) != ERROR_SUCCESS) {
-    value.clear();
-  }
-  RegCloseKey(key);
-  return value;
+  const std::vector<BYTE>& data = values[L"PendingFileRenameOperations"].data;
+  return std::wstring(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t));
 }
 
 // A pair of the multi-string: the path to delete and an empty target.
@@ -104,6 +93,12 @@ class PackageCopyCleanup : public testing::Test {
     return FindEntries(TemporaryFolder(), L"msitool-*").size() - foldersBefore_;
   }
 
+  void ExpectDeletedNow(const std::wstring& path) const {
+    EXPECT_FALSE(FileExists(path));
+    EXPECT_EQ(LeftoverFolders(), 0u);
+    EXPECT_EQ(PendingDeletes().find(path), std::wstring::npos) << "deleted now, not at a restart";
+  }
+
   ScratchFolder cache_;
   const std::wstring source_ = cache_.path() + L"cached.msi";
   std::size_t foldersBefore_ = 0;
@@ -119,9 +114,7 @@ TEST_F(PackageCopyCleanup, ReadOnlyCachedPackageLeavesNoCopy) {
     ASSERT_NE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_READONLY, 0u)
         << "the copy is expected to inherit the attribute";
   }
-  EXPECT_FALSE(FileExists(path));
-  EXPECT_EQ(LeftoverFolders(), 0u);
-  EXPECT_EQ(PendingDeletes().find(path), std::wstring::npos) << "deleted now, not at a restart";
+  ExpectDeletedNow(path);
 }
 
 TEST_F(PackageCopyCleanup, CopyHeldOpenForAMomentIsStillDeleted) {
@@ -133,9 +126,7 @@ TEST_F(PackageCopyCleanup, CopyHeldOpenForAMomentIsStillDeleted) {
     ASSERT_TRUE(holder.Holds());
     copy.reset();  // while the helper still holds the copy
   }
-  EXPECT_FALSE(FileExists(path));
-  EXPECT_EQ(LeftoverFolders(), 0u);
-  EXPECT_EQ(PendingDeletes().find(path), std::wstring::npos) << "deleted now, not at a restart";
+  ExpectDeletedNow(path);
 }
 
 TEST_F(PackageCopyCleanup, CopyThatCannotBeDeletedGoesAtTheNextRestartFolderAfterFile) {

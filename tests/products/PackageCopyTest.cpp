@@ -48,22 +48,24 @@ class PackageCopyTest : public testing::Test {
   const std::wstring source_ = cache_.path() + L"cached.msi";
 };
 
-TEST_F(PackageCopyTest, CopiesIntoANewFolderUnderThePackageName) {
-  PackageCopy copy;
-  ASSERT_TRUE(copy.Create(source_.c_str(), L"Product.msi"));
-  EXPECT_EQ(copy.path(), copy.folder() + L"\\Product.msi");
-  EXPECT_EQ(copy.folder().rfind(TemporaryFolder() + L"msitool-", 0), 0u);
-  EXPECT_EQ(ReadFileBytes(copy.path()), "package bytes");
-}
-
-TEST_F(PackageCopyTest, FolderNamesAreNewEveryTime) {
+TEST_F(PackageCopyTest, CopiesIntoANewFolderUnderThePackageNameAndBothGoWithTheObject) {
   std::set<std::wstring> folders;
   for (int i = 0; i < 20; ++i) {
-    PackageCopy copy;
-    ASSERT_TRUE(copy.Create(source_.c_str(), L"Product.msi"));
-    folders.insert(copy.folder());
+    std::wstring path;
+    {
+      PackageCopy copy;
+      ASSERT_TRUE(copy.Create(source_.c_str(), L"Product.msi"));
+      path = copy.path();
+      EXPECT_EQ(path, copy.folder() + L"\\Product.msi");
+      EXPECT_EQ(copy.folder().rfind(TemporaryFolder() + L"msitool-", 0), 0u);
+      EXPECT_EQ(ReadFileBytes(path), "package bytes");
+      folders.insert(copy.folder());
+    }
+    EXPECT_FALSE(FileExists(path));
   }
-  EXPECT_EQ(folders.size(), 20u);
+  EXPECT_EQ(folders.size(), 20u) << "folder names are new every time";
+  for (const std::wstring& folder : folders) EXPECT_FALSE(FileExists(folder));
+  EXPECT_TRUE(FileExists(source_));
 }
 
 // Wine keeps no access list on files (it reads back SYSTEM and the user whatever was set), so
@@ -93,21 +95,6 @@ TEST(PrivateFolderSecurity, GrantsOnlySystemAdministratorsAndTheUserAndInheritsN
   }
   // The user's own entry lets in a token whose Administrators group is deny-only.
   EXPECT_EQ(trustees, (std::set<std::wstring>{L"S-1-5-18", L"S-1-5-32-544", ProcessUserSid()}));
-}
-
-TEST_F(PackageCopyTest, CopyAndFolderGoWithTheObject) {
-  std::wstring path;
-  std::wstring folder;
-  {
-    PackageCopy copy;
-    ASSERT_TRUE(copy.Create(source_.c_str(), L"Product.msi"));
-    path = copy.path();
-    folder = copy.folder();
-    ASSERT_TRUE(FileExists(path));
-  }
-  EXPECT_FALSE(FileExists(path));
-  EXPECT_FALSE(FileExists(folder));
-  EXPECT_TRUE(FileExists(source_));
 }
 
 TEST_F(PackageCopyTest, FailedCopyLeavesNoFolder) {

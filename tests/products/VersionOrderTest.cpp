@@ -20,29 +20,17 @@ struct ParseCase {
   int major, minor, build, revision;
 };
 
+// VersionSweepTest holds the runtime's formatted input as the oracle for random text; these are
+// the named cases, and the text it cannot make (other scripts' digits).
 const ParseCase kParseCases[] = {
     {L"1.2.3.4", true, 1, 2, 3, 4},
-    {L"1.2.3", true, 1, 2, 3, -1},
     {L"1.2", true, 1, 2, -1, -1},
-    {L"7", true, 7, -1, -1, -1},
     {L"  12.0.111  ", true, 12, 0, 111, -1},
-    {L"1.2.3.4.5", true, 1, 2, 3, 4},
-    {L"1.2.3beta", true, 1, 2, 3, -1},
-    {L"-1.0", true, -1, 0, -1, -1},
-    {L"+3.-4", true, 3, -4, -1, -1},
-    {L"1. 2", true, 1, 2, -1, -1},
-    {L"\t5.6", true, 5, 6, -1, -1},
     {L"1 .2", true, 1, -1, -1, -1},
-    {L"1..2", true, 1, -1, -1, -1},
-    {L"1.-", true, 1, -1, -1, -1},
     {L"2147483647.2147483648.-2147483648.-2147483649", true, 2147483647, 2147483647,
      -2147483647 - 1, -2147483647 - 1},
-    {L"99999999999999999999999.1", true, 2147483647, 1, -1, -1},
     {L"v1.2", false},
     {L"", false},
-    {L"   ", false},
-    {L"-", false},
-    {L".1", false},
     {L"\u0661.2", false},
 };
 
@@ -74,18 +62,11 @@ struct OrderCase {
 
 // In each pair the first version is strictly newer than the second.
 const OrderCase kOrderCases[] = {
-    {L"2.0", L"1.0"},
     {L"1.10", L"1.9"},
-    {L"1.2.0", L"1.2"},       // the missing build is -1
-    {L"1.2.3.0", L"1.2.3"},
-    {L"0.1", L""},            // empty counts as 0.0.0.0
-    {L"1", L"garbage"},
-    {L"", L"0"},              // 0 is 0.-1.-1.-1
-    {L"", L"-5"},
-    {L"0.0.0.1", L"0.0.0.0"},
-    {L"1.0", L"-1.0"},
-    {L"2147483647.1", L"99999999999"},  // saturates to 2147483647
-    {L"3.0.0", L"2.99999.99999.99999"},
+    {L"1.2.0", L"1.2"},  // the missing build is -1
+    {L"0.1", L""},       // empty counts as 0.0.0.0
+    {L"", L"0"},         // 0 is 0.-1.-1.-1
+    {L"0.0.0.1", L"0.0.0.0"},  // random text seldom ties three numbers
 };
 
 class VersionOrder : public testing::TestWithParam<OrderCase> {};
@@ -102,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, VersionOrder, testing::ValuesIn(kOrderCases));
 
 TEST(VersionOrder, EqualVersionsAreNeitherNewerNorOlder) {
   const std::pair<std::wstring, std::wstring> pairs[] = {
-      {L"1.2.3", L"1.2.3"}, {L"", L"0.0.0.0"}, {L"abc", L""}, {L" 1.2 ", L"1.2"}, {L"1.2x", L"1.2"}};
+      {L"1.2.3", L"1.2.3"}, {L"abc", L"0.0.0.0"}};
   for (const auto& [left, right] : pairs) {
     FakeInstaller installer;
     const auto a = ProductWithVersion(installer, left);

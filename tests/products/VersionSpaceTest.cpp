@@ -65,18 +65,8 @@ TEST(VersionWhiteSpace, SkippedWhereTheRuntimesFormattedInputSkipsIt) {
   EXPECT_GT(compared, 3 * 0xFF00);
 }
 
-TEST(VersionWhiteSpace, UnicodeSpacesBeforeANumberAreSkipped) {
-  // Measured: the runtime's swscanf skips these before a number, as it does ASCII white space.
-  for (const wchar_t space : {L'\x00A0', L'\x2003', L'\x2028', L'\x3000'}) {
-    const std::wstring text = std::wstring(1, space) + L"12." + space + L"0." + space + L"111";
-    int components[4] = {};
-    ASSERT_EQ(ScanVersionNumbers(text, components), 3) << Hex(space);
-    EXPECT_EQ(components[0], 12);
-    EXPECT_EQ(components[1], 0);
-    EXPECT_EQ(components[2], 111);
-  }
-}
-
+// Measured: the runtime's swscanf skips U+00A0 and U+3000 before a number, as it does ASCII white
+// space; the comparison above holds that for every character.
 TEST(VersionWhiteSpace, SaturationStaysAfterAUnicodeSpace) {
   int components[4] = {};
   ASSERT_EQ(ScanVersionNumbers(L"\x3000" L"99999999999.\x00A0-99999999999", components), 2);

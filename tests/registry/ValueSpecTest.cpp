@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
 
-#include "registry/RootKeys.h"
 #include "registry/ValueSpecFormat.h"
 #include "support/ProcessRunner.h"
 #include "support/TestRegistry.h"
@@ -14,49 +14,19 @@ namespace {
 struct FormatCase {
   const char* name;
   std::wstring spec;
-  bool valid;
   HKEY root;
   std::wstring keyPath;
   std::wstring valueName;
   std::optional<std::wstring> data;
 };
 
+// The roots; how the rest splits is ValueSpecSweepTest's, against a regular expression of the format.
 const FormatCase kFormatCases[] = {
-    {"KeyNameAndData", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\X\\\\Name|1", true, HKEY_LOCAL_MACHINE,
-     L"SOFTWARE\\X", L"Name", L"1"},
-    {"RootInLowerCase", L"hkey_local_machine\\SOFTWARE\\X\\\\Name|1", true, HKEY_LOCAL_MACHINE,
-     L"SOFTWARE\\X", L"Name", L"1"},
-    {"EveryRoot", L"HKEY_USERS\\.DEFAULT\\\\N", true, HKEY_USERS, L".DEFAULT", L"N", std::nullopt},
-    {"ClassesRoot", L"Hkey_Classes_Root\\.txt\\\\N|", true, HKEY_CLASSES_ROOT, L".txt", L"N", L""},
-    {"ValueUnderTheRoot", L"HKEY_CURRENT_USER\\\\Name|5", true, HKEY_CURRENT_USER, L"", L"Name",
-     L"5"},
-    {"NoData", L"HKEY_CURRENT_USER\\A\\\\Name", true, HKEY_CURRENT_USER, L"A", L"Name",
-     std::nullopt},
-    {"NoDoubleBackslash", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\X\\Name|1", false},
-    {"NoBackslashAtAll", L"HKEY_CURRENT_USER", false},
-    {"EmptySpec", L"", false},
-    {"AbbreviatedRoot", L"HKLM\\SOFTWARE\\\\Name|1", false},
-    {"CurrentConfigRoot", L"HKEY_CURRENT_CONFIG\\System\\\\Name|1", false},
-    {"RootWithSpace", L"HKEY_CURRENT_USER \\A\\\\Name|1", false},
-    {"TrailingSpacesCutFromData", L"HKEY_CURRENT_USER\\A\\\\Name|1   ", true, HKEY_CURRENT_USER,
-     L"A", L"Name", L"1"},
-    {"TrailingSpacesCutFromNameWithoutBar", L"HKEY_CURRENT_USER\\A\\\\Name   ", true,
-     HKEY_CURRENT_USER, L"A", L"Name", std::nullopt},
-    {"SpacesBeforeTheBarStay", L"HKEY_CURRENT_USER\\A\\\\Name  |1", true, HKEY_CURRENT_USER, L"A",
-     L"Name  ", L"1"},
-    {"LeadingSpacesStay", L"HKEY_CURRENT_USER\\A\\\\  Name|  1", true, HKEY_CURRENT_USER, L"A",
-     L"  Name", L"  1"},
-    {"BarOfSpacesIsEmptyData", L"HKEY_CURRENT_USER\\A\\\\Name|   ", true, HKEY_CURRENT_USER, L"A",
-     L"Name", L""},
-    {"EmptyName", L"HKEY_CURRENT_USER\\A\\\\|1", true, HKEY_CURRENT_USER, L"A", L"", L"1"},
-    {"EmptyNameAtEnd", L"HKEY_CURRENT_USER\\A\\\\", true, HKEY_CURRENT_USER, L"A", L"",
-     std::nullopt},
-    {"FirstPairEndsThePath", L"HKEY_CURRENT_USER\\A\\B\\\\C\\\\D|1", true, HKEY_CURRENT_USER,
-     L"A\\B", L"C\\\\D", L"1"},
-    {"ThirdBackslashStartsTheName", L"HKEY_CURRENT_USER\\\\\\N|1", true, HKEY_CURRENT_USER, L"",
-     L"\\N", L"1"},
-    {"BarInTheKeyPath", L"HKEY_CURRENT_USER\\A|B\\\\N|1|2", true, HKEY_CURRENT_USER, L"A|B", L"N",
-     L"1|2"},
+    {"KeyNameAndData", L"HKEY_LOCAL_MACHINE\\SOFTWARE\\X\\\\Name|1", HKEY_LOCAL_MACHINE, L"SOFTWARE\\X", L"Name", L"1"},
+    {"RootInLowerCase", L"hkey_local_machine\\SOFTWARE\\X\\\\Name|1", HKEY_LOCAL_MACHINE, L"SOFTWARE\\X", L"Name", L"1"},
+    {"EveryRoot", L"HKEY_USERS\\.DEFAULT\\\\N", HKEY_USERS, L".DEFAULT", L"N", std::nullopt},
+    {"ClassesRoot", L"Hkey_Classes_Root\\.txt\\\\N|", HKEY_CLASSES_ROOT, L".txt", L"N", L""},
+    {"ValueUnderTheRoot", L"HKEY_CURRENT_USER\\\\Name|5", HKEY_CURRENT_USER, L"", L"Name", L"5"},
 };
 
 class ValueSpecFormat : public testing::TestWithParam<FormatCase> {};
@@ -64,33 +34,17 @@ class ValueSpecFormat : public testing::TestWithParam<FormatCase> {};
 TEST_P(ValueSpecFormat, SplitsRootKeyPathNameAndData) {
   const FormatCase& testCase = GetParam();
   const std::optional<ParsedValueSpec> parsed = ParseValueSpec(testCase.spec);
-  ASSERT_EQ(parsed.has_value(), testCase.valid);
-  if (!parsed) {
-    return;
-  }
+  ASSERT_TRUE(parsed.has_value());
   EXPECT_EQ(parsed->rootKey, testCase.root);
   EXPECT_EQ(parsed->keyPath, testCase.keyPath);
   EXPECT_EQ(parsed->valueName, testCase.valueName);
-  ASSERT_EQ(parsed->data.has_value(), testCase.data.has_value());
-  if (parsed->data) {
-    EXPECT_EQ(*parsed->data, *testCase.data);
-  }
+  EXPECT_EQ(parsed->data, testCase.data);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ValueSpecFormat, testing::ValuesIn(kFormatCases),
                          [](const testing::TestParamInfo<FormatCase>& info) {
                            return std::string(info.param.name);
                          });
-
-TEST(FindRootKey, KnowsTheFourRootsInAnyAsciiCase) {
-  EXPECT_EQ(FindRootKey(L"HKEY_CLASSES_ROOT"), HKEY_CLASSES_ROOT);
-  EXPECT_EQ(FindRootKey(L"hkey_current_user"), HKEY_CURRENT_USER);
-  EXPECT_EQ(FindRootKey(L"HKEY_Local_Machine"), HKEY_LOCAL_MACHINE);
-  EXPECT_EQ(FindRootKey(L"HKEY_USERS"), HKEY_USERS);
-  EXPECT_EQ(FindRootKey(L"HKEY_USER"), nullptr);
-  EXPECT_EQ(FindRootKey(L"HKEY_PERFORMANCE_DATA"), nullptr);
-  EXPECT_EQ(FindRootKey(L""), nullptr);
-}
 
 class ValueSpecWrite : public testing::Test {
  protected:
@@ -99,75 +53,58 @@ class ValueSpecWrite : public testing::Test {
   ScratchKey scratch_{HKEY_CURRENT_USER};
 };
 
-TEST_F(ValueSpecWrite, CreatesTheKeyAndStoresADword) {
-  ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, Sub(L"\\New\\Deep")));
-  EXPECT_EQ(SetValueSpec(scratch_.Spec(L"\\New\\Deep\\\\Name|1"), 0), ValueSpecResult::kSuccess);
-  EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, Sub(L"\\New\\Deep"), L"Name"), 1u);
+// Each malformed below the scratch key, where a wrong reading would create "\Fresh...".
+TEST_F(ValueSpecWrite, MalformedSpecsAreRefusedAndTouchNothing) {
+  const std::wstring specs[] = {
+      scratch_.Spec(L"\\Fresh\\Name|1"), L"HKCU\\" + scratch_.path() + L"\\Fresh\\\\Name|1",
+      L"HKEY_CURRENT_CONFIG\\\\Name|1", L"HKEY_CURRENT_USER \\A\\\\Name|1", L"HKEY_USER\\A\\\\Name|1",
+      L"HKEY_PERFORMANCE_DATA\\\\Name|1", L"\\\\Name|1", L"HKEY_CURRENT_USER", L"",
+      scratch_.Spec(L"\\Fresh\\\\Name")};  // valid, but without data there is nothing to write
+  for (const std::wstring& spec : specs) {
+    EXPECT_EQ(ParseValueSpec(spec).has_value(), &spec == &specs[std::size(specs) - 1])
+        << testing::PrintToString(spec);
+    EXPECT_EQ(SetValueSpec(spec, 0), ValueSpecResult::kMalformed) << testing::PrintToString(spec);
+  }
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Sub(L"\\Fresh")));
+  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Sub(L"\\Fresh\\Name|1")));
 }
 
-TEST_F(ValueSpecWrite, FindsTheRootInAnyCase) {
+// Steps run in order on one scratch key; after each, the named value holds the DWORD, or is gone.
+TEST_F(ValueSpecWrite, WritesDwordsByStringToLongRulesAndEmptyDataDeletes) {
+  ASSERT_TRUE(WriteString(HKEY_CURRENT_USER, scratch_.path(), L"", L"text"));
+  const struct {
+    const wchar_t* spec;  // after the scratch key
+    ValueSpecResult result;
+    const wchar_t* key;   // after the scratch key
+    const wchar_t* name;
+    std::optional<DWORD> stored;
+  } steps[] = {
+      {L"\\New\\Deep\\\\Name|1", ValueSpecResult::kSuccess, L"\\New\\Deep", L"Name", 1},
+      {L"\\\\|3", ValueSpecResult::kSuccess, L"", L"", 3},  // the default value
+      {L"\\\\Number|abc", ValueSpecResult::kSuccess, L"", L"Number", 0},
+      {L"\\\\Number|-1", ValueSpecResult::kSuccess, L"", L"Number", 0xFFFFFFFF},
+      {L"\\\\Number|2147483647", ValueSpecResult::kSuccess, L"", L"Number", 0x7FFFFFFF},
+      {L"\\\\Number|4294967295", ValueSpecResult::kSuccess, L"", L"Number", 0x7FFFFFFF},
+      {L"\\\\Number|-2147483648", ValueSpecResult::kSuccess, L"", L"Number", 0x80000000},
+      {L"\\\\Number|-99999999999", ValueSpecResult::kSuccess, L"", L"Number", 0x80000000},
+      {L"\\\\Number|  42", ValueSpecResult::kSuccess, L"", L"Number", 42},
+      {L"\\\\Number|+7x", ValueSpecResult::kSuccess, L"", L"Number", 7},
+      {L"\\\\Number|1   ", ValueSpecResult::kSuccess, L"", L"Number", 1},
+      {L"\\\\Number|0x10", ValueSpecResult::kSuccess, L"", L"Number", 0},
+      {L"\\\\Number|", ValueSpecResult::kSuccess, L"", L"Number", std::nullopt},
+      {L"\\\\Number|", ValueSpecResult::kRegistryRefused, L"", L"Number", std::nullopt},
+      {L"\\\\Number|5", ValueSpecResult::kSuccess, L"", L"Number", 5},
+      {L"\\\\Number|   ", ValueSpecResult::kSuccess, L"", L"Number", std::nullopt},
+  };
+  for (const auto& step : steps) {
+    EXPECT_EQ(SetValueSpec(scratch_.Spec(step.spec), 0), step.result) << testing::PrintToString(step.spec);
+    EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, Sub(step.key), step.name), step.stored)
+        << testing::PrintToString(step.spec);
+    EXPECT_EQ(ValueExists(HKEY_CURRENT_USER, Sub(step.key), step.name), step.stored.has_value());
+  }
   const std::wstring spec = L"hkey_current_user\\" + scratch_.path() + L"\\\\Name|7";
   EXPECT_EQ(SetValueSpec(spec, 0), ValueSpecResult::kSuccess);
   EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, scratch_.path(), L"Name"), 7u);
-}
-
-TEST_F(ValueSpecWrite, ConvertsDataByStringToLongRules) {
-  const struct {
-    const wchar_t* data;
-    DWORD stored;
-  } cases[] = {
-      {L"1", 1},
-      {L"abc", 0},
-      {L"-1", 0xFFFFFFFF},
-      {L"2147483647", 0x7FFFFFFF},
-      {L"4294967295", 0x7FFFFFFF},
-      {L"-2147483648", 0x80000000},
-      {L"-99999999999", 0x80000000},
-      {L"  42", 42},
-      {L"+7x", 7},
-      {L"1   ", 1},
-      {L"0x10", 0},
-  };
-  for (const auto& testCase : cases) {
-    EXPECT_EQ(SetValueSpec(scratch_.Spec(L"\\\\Number|" + std::wstring(testCase.data)), 0),
-              ValueSpecResult::kSuccess);
-    EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, scratch_.path(), L"Number"), testCase.stored)
-        << "data \"" << testing::PrintToString(std::wstring(testCase.data)) << "\"";
-  }
-}
-
-TEST_F(ValueSpecWrite, EmptyDataDeletesTheValue) {
-  ASSERT_EQ(SetValueSpec(scratch_.Spec(L"\\\\Name|1"), 0), ValueSpecResult::kSuccess);
-  EXPECT_EQ(SetValueSpec(scratch_.Spec(L"\\\\Name|"), 0), ValueSpecResult::kSuccess);
-  EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, scratch_.path(), L"Name"));
-
-  ASSERT_EQ(SetValueSpec(scratch_.Spec(L"\\\\Name|1"), 0), ValueSpecResult::kSuccess);
-  EXPECT_EQ(SetValueSpec(scratch_.Spec(L"\\\\Name|   "), 0), ValueSpecResult::kSuccess);
-  EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, scratch_.path(), L"Name"));
-}
-
-TEST_F(ValueSpecWrite, DeletingAMissingValueIsRefused) {
-  EXPECT_EQ(SetValueSpec(scratch_.Spec(L"\\\\Missing|"), 0), ValueSpecResult::kRegistryRefused);
-}
-
-TEST_F(ValueSpecWrite, EmptyNameIsTheDefaultValue) {
-  ASSERT_TRUE(WriteString(HKEY_CURRENT_USER, scratch_.path(), L"", L"text"));
-  EXPECT_EQ(SetValueSpec(scratch_.Spec(L"\\\\|3"), 0), ValueSpecResult::kSuccess);
-  EXPECT_EQ(ReadDword(HKEY_CURRENT_USER, scratch_.path(), L""), 3u);
-}
-
-TEST_F(ValueSpecWrite, SpecWithoutDataIsMalformedAndCreatesNothing) {
-  EXPECT_EQ(SetValueSpec(scratch_.Spec(L"\\Fresh\\\\Name"), 0), ValueSpecResult::kMalformed);
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Sub(L"\\Fresh")));
-}
-
-TEST_F(ValueSpecWrite, MalformedSpecsTouchNothing) {
-  EXPECT_EQ(SetValueSpec(scratch_.Spec(L"\\Fresh\\Name|1"), 0), ValueSpecResult::kMalformed);
-  EXPECT_EQ(SetValueSpec(L"HKCU\\" + scratch_.path() + L"\\Fresh\\\\Name|1", 0),
-            ValueSpecResult::kMalformed);
-  EXPECT_EQ(SetValueSpec(L"HKEY_CURRENT_CONFIG\\\\Name|1", 0), ValueSpecResult::kMalformed);
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Sub(L"\\Fresh")));
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, Sub(L"\\Fresh\\Name|1")));
 }
 
 TEST(ValueSpecRoot, WritesDirectlyUnderTheRootWhateverTheView) {

@@ -18,10 +18,10 @@ struct FakeProduct {
   std::optional<std::wstring> packageName;
   unsigned configureResult = 0;  // what MsiConfigureProductExW answers
   unsigned installResult = 0;    // what MsiInstallProductW answers for this product's package
-  int busyRemovals = 0;  // how many removals by product code answer 1618 before configureResult
   bool related = true;           // false: installed, but of another family
   int context = 4;               // the install context GetProductInfoEx finds it in (per machine)
   std::map<std::wstring, std::wstring> properties;  // further properties GetProductInfo gives
+  int busyRemovals = 0;  // how many removals by product code answer 1618 before configureResult
 };
 
 // Answers the installer calls from a list of products and records every call, for the answers

@@ -42,6 +42,12 @@ DWORD WINAPI DrainPipe(void* context) {
 
 }  // namespace
 
+std::wstring ProgramFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  path.resize(GetModuleFileNameW(/*hModule=*/nullptr, path.data(), MAX_PATH));
+  return path.substr(0, path.find_last_of(L'\\') + 1);
+}
+
 bool RunProcess(const std::wstring& commandLine, HANDLE primaryToken, ProcessOutput& output) noexcept {
   PipeReader standardOutput;
   PipeReader standardError;

@@ -19,6 +19,9 @@ struct ProcessOutput {
 [[nodiscard]] bool RunProcess(const std::wstring& commandLine, HANDLE primaryToken,
                               ProcessOutput& output) noexcept;
 
+// The folder of this test program, with a trailing backslash; msitool.exe and the helpers are beside it.
+std::wstring ProgramFolder();
+
 // How many handles this process holds, for leak checks. Counted by probing handle values, since
 // Wine's GetProcessHandleCount always answers 0.
 DWORD ProcessHandleCount();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sddl.h>
+
 #include <cstring>
 #include <iomanip>
 #include <utility>
@@ -115,8 +117,17 @@ bool WriteString(HKEY root, const std::wstring& path, const wchar_t* name, const
                                static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
+bool SetKeyAccess(HKEY root, const std::wstring& path, View view, const wchar_t* sddl) {
+  const UniqueKey key = OpenKey(root, path, WRITE_DAC, view);
+  UniqueSecurityDescriptor descriptor;
+  return key &&
+         ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, descriptor.put(), nullptr) &&
+         RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor.get()) == ERROR_SUCCESS;
+}
+
 void DeleteKeyTree(HKEY root, const std::wstring& path, View view) {
-  const UniqueKey key = OpenKey(root, path, KEY_ALL_ACCESS, view);
+  UniqueKey key = OpenKey(root, path, KEY_ALL_ACCESS, view);
+  if (!key && SetKeyAccess(root, path, view, L"D:P(A;;KA;;;WD)")) key = OpenKey(root, path, KEY_ALL_ACCESS, view);
   if (!key) return;
   RegDeleteTreeW(key.get(), /*lpSubKey=*/nullptr);
   RegDeleteKeyExW(root, path.c_str(), static_cast<REGSAM>(view), /*Reserved=*/0);

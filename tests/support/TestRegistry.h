@@ -40,7 +40,11 @@ bool KeyExists(HKEY root, const std::wstring& path, View view = View::kDefault);
 bool WriteString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& text,
                  View view = View::kDefault);
 
-// Deletes the key and everything under it; a missing key is fine.
+// Replaces the key's access list with the one the SDDL text gives; false when that fails.
+bool SetKeyAccess(HKEY root, const std::wstring& path, View view, const wchar_t* sddl);
+
+// Deletes the key and everything under it, giving a locked-down key back to everyone first; a
+// missing key is fine.
 void DeleteKeyTree(HKEY root, const std::wstring& path, View view = View::kDefault);
 
 // A registry key that exists for one test: created under root with a unique name below
