@@ -266,27 +266,17 @@ const RunCase kRunCases[] = {
     {"WaitOfADayIsValid", Family(), {L"/uninstall", L"/WAIT:86400", kCode}, 0, {L"{A3}", L"{A2}", L"{A1}"}, ""},
     {"BusyWithoutWaitIsAFailureWithoutCopy", {Busy(Member(L"{A1}", L"1.0"))}, {L"/uninstall", L"/report", kCode},
      1603, {},
-     "{A1} 1.0 not-removed error=1618 no-copy
-"
-     "summary: 1 members, 0 removed, 0 restart-needed, 0 kept, 1 failed; exit code 1603
-"},
+     "{A1} 1.0 not-removed error=1618 no-copy\n"
+     "summary: 1 members, 0 removed, 0 restart-needed, 0 kept, 1 failed; exit code 1603\n"},
     {"BusyAtTheDeadlineIsBlocked", {Member(L"{A1}", L"1.0"), Busy(Member(L"{A3}", L"3.0")), Member(L"{A2}", L"2.0")},
      {L"/uninstall", L"/wait:0", L"/report", kCode}, 1618, {},
-     "{A3} 3.0 blocked
-{A2} 2.0 blocked
-{A1} 1.0 blocked
-"
-     "summary: 3 members, 0 removed, 0 restart-needed, 0 kept, 0 failed, 3 blocked; exit code 1618
-"},
+     "{A3} 3.0 blocked\n{A2} 2.0 blocked\n{A1} 1.0 blocked\n"
+     "summary: 3 members, 0 removed, 0 restart-needed, 0 kept, 0 failed, 3 blocked; exit code 1618\n"},
     {"FailureOutranksBlocked",
      {Member(L"{A1}", L"1.0"), Member(L"{A3}", L"3.0", 1603), Busy(Member(L"{A2}", L"2.0"))},
      {L"/uninstall", L"/wait:0", L"/report", kCode}, 1603, {},
-     "{A3} 3.0 not-removed error=1603 no-copy
-{A2} 2.0 blocked
-{A1} 1.0 blocked
-"
-     "summary: 3 members, 0 removed, 0 restart-needed, 0 kept, 1 failed, 2 blocked; exit code 1603
-"},
+     "{A3} 3.0 not-removed error=1603 no-copy\n{A2} 2.0 blocked\n{A1} 1.0 blocked\n"
+     "summary: 3 members, 0 removed, 0 restart-needed, 0 kept, 1 failed, 2 blocked; exit code 1603\n"},
 };
 
 class ExtendedRun : public testing::TestWithParam<RunCase> {};
