@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "app/ToolVersion.h"
+#include "common/Token.h"
 #include "common/UniqueHandle.h"
+#include "common/Utf8.h"
 
 namespace {
 
@@ -27,32 +29,13 @@ void CreateFolders(const std::wstring& path) {
   }
 }
 
-std::string Utf8(std::wstring_view text) {
-  const int length = static_cast<int>(text.size());
-  const int size = WideCharToMultiByte(CP_UTF8, /*flags=*/0, text.data(), length, nullptr,
-                                       /*bufferSize=*/0, nullptr, nullptr);
-  std::string bytes(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
-  if (size > 0) {
-    WideCharToMultiByte(CP_UTF8, /*flags=*/0, text.data(), length, bytes.data(), size, nullptr,
-                        nullptr);
-  }
-  return bytes;
-}
-
 // DOMAIN\name of the token the tool runs with; "?" when it cannot be told.
 std::wstring UserName() {
-  UniqueToken token;
-  if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, /*openAsSelf=*/TRUE, token.put()) &&
-      !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) {
+  const std::vector<BYTE> user = RunningUser();
+  if (user.empty()) {
     return L"?";
   }
-  DWORD size = 0;
-  GetTokenInformation(token.get(), TokenUser, /*buffer=*/nullptr, /*bufferSize=*/0, &size);
-  std::vector<BYTE> buffer(size);
-  if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) {
-    return L"?";
-  }
-  const PSID sid = reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid;
+  const PSID sid = reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid;
   wchar_t name[kNameBufferSize] = {};
   wchar_t domain[kNameBufferSize] = {};
   DWORD nameSize = kNameBufferSize;
@@ -168,7 +151,7 @@ void RunLog::WriteRecord(std::wstring_view text) {
   record += L' ';
   record += text;
   record += L"\r\n";
-  const std::string bytes = Utf8(record);
+  const std::string bytes = ToUtf8(record);
   // A handle that may only append writes at the end of the file; the turn makes that one step
   // where finding the end and writing are two (Wine), so records of two runs never overlap.
   OVERLAPPED turn = {};

@@ -4,20 +4,14 @@
 
 #include <string>
 
+#include "common/Utf8.h"
+
 namespace {
 
 void WriteUtf8(HANDLE handle, std::wstring_view text) {
-  const int length = static_cast<int>(text.size());
-  const int byteCount = WideCharToMultiByte(CP_UTF8, /*flags=*/0, text.data(), length, nullptr,
-                                            /*bufferSize=*/0, nullptr, nullptr);
-  if (byteCount <= 0) {
-    return;
-  }
-  std::string bytes(static_cast<std::size_t>(byteCount), '\0');
-  WideCharToMultiByte(CP_UTF8, /*flags=*/0, text.data(), length, bytes.data(), byteCount, nullptr,
-                      nullptr);
+  const std::string bytes = ToUtf8(text);
   const char* next = bytes.data();
-  DWORD remaining = static_cast<DWORD>(byteCount);
+  DWORD remaining = static_cast<DWORD>(bytes.size());
   while (remaining > 0) {
     DWORD written = 0;
     if (!WriteFile(handle, next, remaining, &written, /*overlapped=*/nullptr) || written == 0) {

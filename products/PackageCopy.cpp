@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "common/Token.h"
 #include "common/UniqueHandle.h"
 
 namespace {
@@ -59,19 +60,12 @@ std::wstring RandomDigits() {
 // The SID of the user the tool runs as (the impersonated one on a thread that impersonates), as
 // text; empty when the token cannot be read.
 std::wstring RunningUserSid() {
-  UniqueToken token;
-  if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, /*openAsSelf=*/TRUE, token.put()) &&
-      !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) {
-    return {};
-  }
-  DWORD size = 0;
-  GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-  std::vector<BYTE> buffer(size);
-  if (size == 0 || !GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) {
+  const std::vector<BYTE> user = RunningUser();
+  if (user.empty()) {
     return {};
   }
   UniqueLocalString text;
-  if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, text.put())) {
+  if (!ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid, text.put())) {
     return {};
   }
   return text.get();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "common/ConsoleWrite.h"
+#include "common/Token.h"
 #include "common/UniqueHandle.h"
 
 namespace {
@@ -25,14 +26,6 @@ UniqueSid AdministratorsSid() {
   AllocateAndInitializeSid(&ntAuthority, /*subAuthorityCount=*/2, SECURITY_BUILTIN_DOMAIN_RID,
                            DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0, sid.put());
   return sid;
-}
-
-UniqueToken OpenQueryToken() {
-  UniqueToken token;
-  if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, /*openAsSelf=*/TRUE, token.put())) {
-    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put());
-  }
-  return token;
 }
 
 bool PlatformCountsDenyOnly() {
@@ -70,13 +63,8 @@ bool UserInfo::IsAdministrator() const {
   if (!token) {
     return false;
   }
-  DWORD size = 0;
-  GetTokenInformation(token.get(), TokenGroups, /*buffer=*/nullptr, /*bufferSize=*/0, &size);
-  if (size == 0) {
-    return false;
-  }
-  std::vector<BYTE> buffer(size);
-  if (!GetTokenInformation(token.get(), TokenGroups, buffer.data(), size, &size)) {
+  const std::vector<BYTE> buffer = TokenInformation(token.get(), TokenGroups);
+  if (buffer.empty()) {
     return false;
   }
   const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
