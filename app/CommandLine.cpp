@@ -1,13 +1,14 @@
 #include "app/CommandLine.h"
 
+#include <optional>
 #include <string_view>
 
 #include "app/ExitCodes.h"
 #include "app/HelpSwitches.h"
+#include "app/RunGates.h"
 #include "common/AsciiCase.h"
 #include "installer/Installer.h"
 #include "products/ActionStage.h"
-#include "security/UserInfo.h"
 
 namespace {
 
@@ -51,17 +52,9 @@ void CommandLine::Parse(int argumentCount, const wchar_t* const* arguments) {
   }
 }
 
-int CommandLine::Run() const { return Run(installer::SystemInstaller()); }
-
 int CommandLine::Run(installer::Installer& installer) const {
-  if (!IsValid()) {
-    return kExitBadArguments;
-  }
-  if (help_) {
-    return kExitSuccess;
-  }
-  if (!UserInfo().CheckAdministrator()) {
-    return kExitAccessDenied;
+  if (const std::optional<int> gateExitCode = GateExitCode(IsValid(), help_)) {
+    return *gateExitCode;
   }
   if (upgradeCode_.empty()) {
     return kExitSuccess;

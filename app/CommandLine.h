@@ -20,8 +20,7 @@ class CommandLine {
 
   // The run sequence: validity, help, the Administrators gate, the upgrade code, then the action.
   // Returns the exit code 0, 5 or 160; what the action achieved does not change it.
-  // Run() acts through the machine's installer service, Run(installer) through the one given.
-  int Run() const;
+  // The entry function passes the machine's installer service (installer::SystemInstaller()).
   int Run(installer::Installer& installer) const;
 
   int argumentCount() const { return argumentCount_; }

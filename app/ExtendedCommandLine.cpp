@@ -10,13 +10,13 @@
 #include "app/HelpSwitches.h"
 #include "app/ReportText.h"
 #include "app/ReportWriter.h"
+#include "app/RunGates.h"
 #include "app/RunLog.h"
 #include "common/AsciiCase.h"
 #include "common/ConsoleWrite.h"
 #include "installer/Installer.h"
 #include "products/InstallerWait.h"
 #include "products/ProductFamily.h"
-#include "security/UserInfo.h"
 
 namespace {
 
@@ -164,14 +164,8 @@ void ExtendedCommandLine::Parse(int argumentCount, const wchar_t* const* argumen
 }
 
 int ExtendedCommandLine::Run(installer::Installer& installer, ReportWriter& report) const {
-  if (!IsValid()) {
-    return kExitBadArguments;
-  }
-  if (help_) {
-    return kExitSuccess;
-  }
-  if (!UserInfo().CheckAdministrator()) {
-    return kExitAccessDenied;
+  if (const std::optional<int> gateExitCode = GateExitCode(IsValid(), help_)) {
+    return *gateExitCode;
   }
   RunLog log;
   if (!logFile_.empty()) {

@@ -38,14 +38,13 @@ std::wstring HideLine(const MemberOutcome& outcome) {
   if (hide.AnyFailed()) {
     line += L" not-hidden";
     AppendViews(line, hide, ViewHideOutcome::State::kNotHidden, /*withError=*/true);
-    if (hide.AnyHidden()) {
-      line += L" hidden";
-      AppendViews(line, hide, ViewHideOutcome::State::kHidden, /*withError=*/false);
-    }
-  } else if (hide.AnyHidden()) {
+  }
+  // A view that was hidden follows the failed one.
+  if (hide.AnyHidden()) {
     line += L" hidden";
     AppendViews(line, hide, ViewHideOutcome::State::kHidden, /*withError=*/false);
-  } else {
+  }
+  if (!hide.AnyFailed() && !hide.AnyHidden()) {
     line += L" no-entry";
   }
   return line;
@@ -173,7 +172,7 @@ std::wstring ListingLine(const MemberListing& member) {
   line += EntryWord(member.entry64);
   line += member.keptByHide ? L" hide=keep" : L" hide=hide";
   line += L" uninstall=" + std::to_wstring(member.removalPosition);
-  line += member.keptByKeepNewest ? L" keepnewest=keep" : L" keepnewest=remove";
+  line += member.keptByKeepNewest() ? L" keepnewest=keep" : L" keepnewest=remove";
   line += L" name=" + member.productName;
   return line;
 }

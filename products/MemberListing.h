@@ -17,5 +17,7 @@ struct MemberListing {
   EntryState entry64 = EntryState::kNone;
   bool keptByHide = false;        // the one member hiding leaves visible
   unsigned removalPosition = 0;   // 1 for the member /uninstall removes first
-  bool keptByKeepNewest = false;  // the one member /uninstall /keepnewest leaves installed
+
+  // The one member /uninstall /keepnewest leaves installed: the one hiding keeps.
+  bool keptByKeepNewest() const noexcept { return keptByHide; }
 };

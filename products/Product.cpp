@@ -65,12 +65,9 @@ bool Product::IsNewerThan(const Product& other) const {
 std::wstring Product::ReadProperty(const wchar_t* property) const {
   unsigned long length = 0;
   wchar_t probe[1] = {};
-  // The first call learns the length; an empty value already fits.
-  const unsigned first = installer_.GetProductInfo(productCode_.c_str(), property, probe, &length);
-  if (first == installer::kSuccess) {
-    return {};
-  }
-  if (first != kMoreData) {
+  // The first call learns the length. An empty value already fits, and any other answer than
+  // "more data" leaves nothing to read.
+  if (installer_.GetProductInfo(productCode_.c_str(), property, probe, &length) != kMoreData) {
     return {};
   }
   std::wstring value(length + 1, L'\0');

@@ -184,7 +184,6 @@ std::vector<MemberListing> ProductFamily::List() const {
     member.keptByHide = product.get() == newest;
     member.removalPosition = static_cast<unsigned>(
         std::find(removalOrder.begin(), removalOrder.end(), product.get()) - removalOrder.begin() + 1);
-    member.keptByKeepNewest = member.keptByHide;
     listing.push_back(std::move(member));
   }
   return listing;

@@ -4,8 +4,6 @@
 #include <utility>
 
 #include "endtoend/EndToEnd.h"
-#include "support/Tokens.h"
-#include "support/WindowsXpOverride.h"
 
 namespace {
 
@@ -125,24 +123,6 @@ TEST_F(ExtendedRestartTest, WithoutReportOnlyTheExitCodeTellsIt) {
   ExpectUntouched(kRestart);
   const ProcessOutput removal = RunTool(L"/Report " + UpgradeSwitch(kRestartUpgradeCode) + L" /uninstall");
   EXPECT_EQ(kRestartNeeded, removal.exitCode);
-}
-
-class ExtendedPrivilegeTest : public testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(windowsXp_.Apply()); }
-  void TearDown() override { windowsXp_.Remove(); }
-
- private:
-  WindowsXpOverride windowsXp_{L"msitool.exe"};
-};
-
-TEST_F(ExtendedPrivilegeTest, ListNeedsAnAdministrator) {
-  const UniqueToken token = MakeTokenWithoutAdministrators();
-  ASSERT_TRUE(token);
-  const ProcessOutput output = RunTool(L"/list " + UpgradeSwitch(kSampleUpgradeCode), token.get());
-  EXPECT_EQ(kAccessDenied, output.exitCode);
-  EXPECT_EQ(kBanner, output.standardOutput);
-  EXPECT_EQ(kPrivilegeError, output.standardError);
 }
 
 }  // namespace

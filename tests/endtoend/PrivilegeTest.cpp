@@ -48,4 +48,13 @@ TEST_F(WindowsXpPrivilegeTest, EnabledAdministratorPasses) {
   ExpectQuietSuccess(output);
 }
 
+TEST_F(WindowsXpPrivilegeTest, ExtendedListNeedsAnAdministrator) {
+  const UniqueToken token = MakeTokenWithoutAdministrators();
+  ASSERT_TRUE(token);
+  const ProcessOutput output = RunTool(L"/list /u:" + std::wstring(kSampleUpgradeCode), token.get());
+  EXPECT_EQ(kAccessDenied, output.exitCode);
+  EXPECT_EQ(kBanner, output.standardOutput);
+  EXPECT_EQ(kPrivilegeError, output.standardError);
+}
+
 }  // namespace

@@ -79,7 +79,7 @@ TEST_F(FamilyReport, ListReadsTheEntriesWithoutWritingThem) {
   EXPECT_EQ(listing[2].entry32, EntryState::kNone);
   // Of the two at 2.0 the first enumerated is the one hiding and /keepnewest keep.
   EXPECT_TRUE(listing[1].keptByHide);
-  EXPECT_TRUE(listing[1].keptByKeepNewest);
+  EXPECT_TRUE(listing[1].keptByKeepNewest());
   EXPECT_FALSE(listing[2].keptByHide);
   EXPECT_EQ(listing[1].removalPosition, 1u);
   EXPECT_EQ(listing[2].removalPosition, 2u);
