@@ -3,23 +3,26 @@
 # Wine prefix, lists it with /list, and shows its uninstall entries before and after
 # /hideoldaddremoves and /uninstall /report.
 # Run from the repository root on Debian 12. MSITOOL_BUILD_DIR picks another build folder than the
-# preset's build/windows-x86; MSITOOL_DEMO_DIR another folder for the prefix than build/demo.
+# preset's build/windows-x86 (build/windows-x64, the 64-bit build of the same sources, on a machine
+# that cannot run 32-bit programs); MSITOOL_DEMO_DIR another folder for the prefix than build/demo.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 "$root/scripts/install-toolchain.sh"
 
-build=${MSITOOL_BUILD_DIR:-$root/build/windows-x86}
+source "$root/scripts/wine-env.sh"
+preset=windows-x86
+wine_runs_32bit || preset=windows-x64
+build=${MSITOOL_BUILD_DIR:-$root/build/$preset}
 echo "== Building msitool.exe and the test packages in $build"
-cmake --preset windows-x86 -B "$build" >/dev/null
+cmake --preset $preset -B "$build" >/dev/null
 cmake --build "$build" --target msitool test_packages -j2 >/dev/null
 packages=$build/bin/packages
 tool=$build/bin/msitool.exe
 # The product and upgrade codes, as the packages' CMakeLists.txt gives them.
 source "$packages/packages.sh"
 
-source "$root/scripts/wine-env.sh"
 demo=${MSITOOL_DEMO_DIR:-$root/build/demo}
 echo "== Preparing a throwaway Wine prefix in $demo/prefix"
 # Called in a condition, since both run commands that may fail on the way (wineserver -k with no

@@ -4,13 +4,21 @@ export WINEDEBUG=-all
 # No Mono or Gecko install offer.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+# A kernel that runs 64-bit programs only (no IA-32 emulation) cannot start Wine's 32-bit loader,
+# which the wine command prefers; there Wine runs through its 64-bit loader, for 64-bit programs.
+wine_runs_32bit() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+if ! wine_runs_32bit && [[ -x /usr/lib/wine/wine64 ]]; then
+  export WINELOADER=/usr/lib/wine/wine64
+  wine() { "$WINELOADER" "$@"; }
+fi
+
 # boot_prefix DIR: creates a booted prefix in DIR unless one is there, and stops its wineserver.
 boot_prefix() {
   local dir=$1
   [[ -f $dir/system.reg ]] && return 0
   rm -rf "$dir"
   mkdir -p "$(dirname "$dir")"
-  WINEPREFIX=$dir wineboot -i >/dev/null 2>&1
+  WINEPREFIX=$dir wine wineboot -i >/dev/null 2>&1
   WINEPREFIX=$dir wineserver -w
   [[ -f $dir/system.reg ]]
 }

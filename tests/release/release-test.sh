@@ -7,6 +7,11 @@
 set -euo pipefail
 
 source_dir=$1 work=$2 version=$3
+# A release is made from a commit; a tree without git (a downloaded source archive) has none.
+if ! git -C "$source_dir" rev-parse --git-dir >/dev/null 2>&1; then
+  echo "skipped: $source_dir is not a git work tree (a source archive?); a release is made from a commit"
+  exit 77
+fi
 unset MSITOOL_SIGN_PFX MSITOOL_SIGN_PASSWORD MSITOOL_SIGN_TIMESTAMP_URL MSITOOL_SIGN_CAFILE
 rm -rf "$work"
 mkdir -p "$work"
