@@ -14,6 +14,7 @@
 #include "app/RunLog.h"
 #include "common/AsciiCase.h"
 #include "common/ConsoleWrite.h"
+#include "common/SystemMessage.h"
 #include "installer/Installer.h"
 #include "products/InstallerWait.h"
 #include "products/ProductFamily.h"
@@ -188,7 +189,7 @@ int ExtendedCommandLine::Run(installer::Installer& installer, ReportWriter& repo
 }
 
 int ExtendedCommandLine::RunAction(installer::Installer& installer, ReportWriter& report,
-                                   const RunLog& log) const {
+                                   RunLog& log) const {
   ProductFamily family(installer, upgradeCode_);
   if (action_ == ExtendedAction::kList) {
     const std::vector<MemberListing> members = family.List();
@@ -211,7 +212,13 @@ int ExtendedCommandLine::RunAction(installer::Installer& installer, ReportWriter
   } else {
     std::optional<InstallerWait> wait;
     if (waitSeconds_) {
-      wait.emplace(startTick_, *waitSeconds_);
+      wait.emplace(startTick_, *waitSeconds_, InstallerWait::kRetryPauseMilliseconds,
+                   [&log](unsigned long error) {
+                     log.WriteRecord(L"cannot tell whether another installation runs (the "
+                                     L"installer's execution mutex: " +
+                                     SystemErrorText(error) +
+                                     L"); a removal the installer answers as busy is retried");
+                   });
     }
     RemovalOptions options;
     options.keepNewest = keepNewest_;

@@ -49,7 +49,7 @@ class ExtendedCommandLine {
   const std::optional<unsigned long>& waitSeconds() const { return waitSeconds_; }
 
  private:
-  int RunAction(installer::Installer& installer, ReportWriter& report, const RunLog& log) const;
+  int RunAction(installer::Installer& installer, ReportWriter& report, RunLog& log) const;
 
   ExtendedAction action_ = ExtendedAction::kNone;
   bool report_ = false;

@@ -7,10 +7,35 @@ namespace {
 // An empty version string still takes its column, so every record has the same first fields.
 constexpr std::wstring_view kNoVersion = L"-";
 
+constexpr wchar_t kHexDigits[] = L"0123456789ABCDEF";
+
+bool IsHighSurrogate(wchar_t character) { return character >= 0xD800 && character <= 0xDBFF; }
+bool IsLowSurrogate(wchar_t character) { return character >= 0xDC00 && character <= 0xDFFF; }
+
+bool EndsOrSplitsARecord(wchar_t character) {
+  return character < 0x20 || (character >= 0x7F && character <= 0x9F) || character == 0x2028 ||
+         character == 0x2029;
+}
+
+// The spaces a script's split on white space breaks a field at (.NET's \s among them).
+bool IsSpace(wchar_t character) {
+  return character == L' ' || character == 0xA0 || character == 0x1680 ||
+         (character >= 0x2000 && character <= 0x200A) || character == 0x202F ||
+         character == 0x205F || character == 0x3000 || character == 0xFEFF;
+}
+
+void AppendEscaped(std::wstring& text, wchar_t character) {
+  text += L"\\u";
+  for (int shift = 12; shift >= 0; shift -= 4) {
+    text += kHexDigits[(character >> shift) & 0xF];
+  }
+}
+
 std::wstring Head(const std::wstring& productCode, const std::wstring& versionString) {
   std::wstring line = productCode;
   line += L' ';
-  line += versionString.empty() ? std::wstring(kNoVersion) : versionString;
+  line += versionString.empty() ? std::wstring(kNoVersion)
+                                : EscapeForRecord(versionString, /*oneToken=*/true);
   return line;
 }
 
@@ -68,6 +93,9 @@ std::wstring RemovalLine(const MemberOutcome& outcome) {
     case RemovalOutcome::State::kBlocked:
       line += L" blocked";
       break;
+    case RemovalOutcome::State::kGone:
+      line += L" gone";
+      break;
   }
   if (removal.restartNeeded) {
     line += L" restart-needed";
@@ -108,6 +136,24 @@ std::wstring Count(std::size_t count, const wchar_t* word) {
 }
 
 }  // namespace
+
+std::wstring EscapeForRecord(std::wstring_view text, bool oneToken) {
+  std::wstring escaped;
+  escaped.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const wchar_t character = text[i];
+    if (IsHighSurrogate(character) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+      escaped += character;
+      escaped += text[++i];
+    } else if (EndsOrSplitsARecord(character) || IsHighSurrogate(character) ||
+               IsLowSurrogate(character) || (oneToken && IsSpace(character))) {
+      AppendEscaped(escaped, character);
+    } else {
+      escaped += character;
+    }
+  }
+  return escaped;
+}
 
 std::wstring OutcomeLine(const MemberOutcome& outcome) {
   switch (outcome.kind) {
@@ -173,7 +219,7 @@ std::wstring ListingLine(const MemberListing& member) {
   line += member.keptByHide ? L" hide=keep" : L" hide=hide";
   line += L" uninstall=" + std::to_wstring(member.removalPosition);
   line += member.keptByKeepNewest() ? L" keepnewest=keep" : L" keepnewest=remove";
-  line += L" name=" + member.productName;
+  line += L" name=" + EscapeForRecord(member.productName, /*oneToken=*/false);
   return line;
 }
 

@@ -8,9 +8,16 @@
 #include "products/MemberOutcome.h"
 
 // The texts of the extended command line's report: one record per line, the product code and the
-// version first, then stable lower-case words, so that findstr finds them.
+// version first, then stable lower-case words, so that findstr finds them. Text from a package
+// (a version, a name) is written through EscapeForRecord, so it can never start a line of its own
+// or shift the fields after it.
 
-// "{CODE} 1.0.0 hidden 32-bit 64-bit", "... kept newest", "... removed restart-needed", ...
+// text with every character that could end or split a record written as \uXXXX (four upper-case
+// hex digits): control characters (C0, DEL, C1), the line and paragraph separators and unpaired
+// surrogates; with oneToken also every kind of space, so that the text stays one field.
+std::wstring EscapeForRecord(std::wstring_view text, bool oneToken);
+
+// "{CODE} 1.0.0 hidden 32-bit 64-bit", "... kept newest", "... removed restart-needed", "... gone"
 std::wstring OutcomeLine(const MemberOutcome& outcome);
 
 // "summary: 3 members, 2 hidden, 1 kept, 0 no-entry, 0 failed; exit code 0" for hiding, and

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "app/ReportText.h"
 #include "app/ToolVersion.h"
+#include "common/ConsoleWrite.h"
 #include "common/Token.h"
 #include "common/UniqueHandle.h"
 #include "common/Utf8.h"
@@ -14,20 +16,6 @@ namespace {
 
 constexpr DWORD kNameBufferSize = 256;
 constexpr long long kTicksPerMinute = 60LL * 10'000'000LL;  // FILETIME counts 100 ns
-// The byte that writers of one log take turns on: far past any end of file, so that no write ever
-// touches it.
-constexpr DWORD kTurnOffsetLow = 0xFFFFFFFE;
-constexpr DWORD kTurnOffsetHigh = 0xFFFFFFFF;
-constexpr DWORD kTurnLength = 1;
-
-// Creates every missing folder on the way to path's file; what cannot be made shows when the file
-// is opened.
-void CreateFolders(const std::wstring& path) {
-  for (std::size_t slash = path.find(L'\\', 1); slash != std::wstring::npos;
-       slash = path.find(L'\\', slash + 1)) {
-    CreateDirectoryW(path.substr(0, slash).c_str(), /*securityAttributes=*/nullptr);
-  }
-}
 
 // DOMAIN\name of the token the tool runs with; "?" when it cannot be told.
 std::wstring UserName() {
@@ -61,21 +49,6 @@ std::wstring Padded(long long number, std::size_t digits) {
 long long FileTimeTicks(const FILETIME& time) {
   return static_cast<long long>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) |
                                 time.dwLowDateTime);
-}
-
-std::wstring SystemMessage(unsigned long error) {
-  wchar_t* text = nullptr;
-  const DWORD length = FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      /*source=*/nullptr, error, /*languageId=*/0, reinterpret_cast<wchar_t*>(&text),
-      /*size=*/0, /*arguments=*/nullptr);
-  const UniqueLocalString owner(text);
-  std::wstring message = length > 0 ? std::wstring(text, length) : std::wstring();
-  while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
-                              message.back() == L' ' || message.back() == L'.')) {
-    message.pop_back();
-  }
-  return L"error " + std::to_wstring(error) + (message.empty() ? L"" : L", " + message);
 }
 
 }  // namespace
@@ -119,18 +92,10 @@ std::wstring JoinArguments(int argumentCount, const wchar_t* const* arguments) {
 }
 
 bool RunLog::Open(const std::wstring& path, std::wstring& failure) {
-  CreateFolders(path);
-  // Reading is asked for only because locking a byte range needs it.
-  UniqueFile file(CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_DATA,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              /*securityAttributes=*/nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              /*templateFile=*/nullptr));
-  if (!file) {
-    failure = SystemMessage(GetLastError());
+  if (!file_.Open(path, failure)) {
     return false;
   }
   path_ = path;
-  file_ = std::move(file);
   return true;
 }
 
@@ -139,36 +104,32 @@ void RunLog::WriteHeader(std::wstring_view commandLine) {
                         std::to_wstring(kToolVersionMinor) + L'.' +
                         std::to_wstring(kToolVersionBuild) + L" started: user=" + UserName() +
                         L" computer=" + ComputerName() + L" command line: ";
-  header += commandLine;
+  // A line end in an argument would start a record of its own.
+  header += EscapeForRecord(commandLine, /*oneToken=*/false);
   WriteRecord(header);
 }
 
 void RunLog::WriteRecord(std::wstring_view text) {
-  if (!file_) {
+  if (!file_.IsOpen()) {
     return;
   }
   std::wstring record = LocalTimeStamp();
   record += L' ';
   record += text;
   record += L"\r\n";
-  const std::string bytes = ToUtf8(record);
-  // A handle that may only append writes at the end of the file; the turn makes that one step
-  // where finding the end and writing are two (Wine), so records of two runs never overlap.
-  OVERLAPPED turn = {};
-  turn.Offset = kTurnOffsetLow;
-  turn.OffsetHigh = kTurnOffsetHigh;
-  const bool locked = LockFileEx(file_.get(), LOCKFILE_EXCLUSIVE_LOCK, /*reserved=*/0, kTurnLength,
-                                 /*lengthHigh=*/0, &turn) != FALSE;
-  DWORD written = 0;
-  WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-            /*overlapped=*/nullptr);
-  if (locked) {
-    UnlockFileEx(file_.get(), /*reserved=*/0, kTurnLength, /*lengthHigh=*/0, &turn);
+  std::wstring failure;
+  if (!file_.Append(ToUtf8(record), /*onOwnLine=*/true, failure) && !incomplete_) {
+    incomplete_ = true;
+    // The report on the console still holds every record, and the action's exit code stands.
+    WriteText(StandardStream::kError,
+              L"The log file " + path_ + L" is incomplete: a record could not be written (" +
+                  failure + L")\n");
   }
 }
 
 std::wstring RunLog::InstallerLogPath(std::wstring_view productCode) const {
-  const std::size_t nameStart = path_.find_last_of(L'\\') + 1;
+  const std::size_t separator = LastPathSeparator(path_);
+  const std::size_t nameStart = separator == std::wstring::npos ? 0 : separator + 1;
   const std::size_t dot = path_.rfind(L'.');
   const std::size_t stemEnd = dot != std::wstring::npos && dot > nameStart ? dot : path_.size();
   std::wstring path = path_.substr(0, stemEnd);

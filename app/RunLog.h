@@ -3,22 +3,23 @@
 #include <string>
 #include <string_view>
 
-#include "common/UniqueHandle.h"
+#include "common/LogFile.h"
 
 // The log file of one run (/log:FILE): a header, the report lines, and the exit code, each a
-// record of its own with the local time and its offset from UTC. The file is opened for appending
-// and shared for reading and appending, and every record goes out in one write, so two runs that
-// log to one file never mix within a line.
+// record of its own line with the local time and its offset from UTC. Each record is appended
+// whole or not at all (see LogFile), so two runs that log to one file never mix within a line and a
+// full volume never leaves half a record.
 class RunLog {
  public:
-  // Opens path for appending, creating it and its missing folders. False, with the system's error
-  // number and text in failure ("error 5, Access denied"), when it cannot be opened.
+  // Opens path as LogFile::Open does. False, with the system's error number and text or the
+  // reason for the refusal in failure ("error 5, Access denied"), when it cannot be opened.
   [[nodiscard]] bool Open(const std::wstring& path, std::wstring& failure);
 
   // "msitool 12.0.111 started: user=DOMAIN\name computer=NAME command line: ..."
   void WriteHeader(std::wstring_view commandLine);
 
-  // One record: the time stamp, a space, text.
+  // One record: the time stamp, a space, text. The first record that cannot be written says once,
+  // on the standard error, that the log is incomplete; the run goes on.
   void WriteRecord(std::wstring_view text);
 
   // The installer's verbose log of one member's removal, beside the log file: x.log gives
@@ -27,7 +28,8 @@ class RunLog {
 
  private:
   std::wstring path_;
-  UniqueFile file_;
+  LogFile file_;
+  bool incomplete_ = false;
 };
 
 // The time stamp of a record: local time to the millisecond and its offset from UTC, as in

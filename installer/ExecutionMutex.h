@@ -3,8 +3,16 @@
 // Another installation in progress holds the installer's execution mutex (Global\_MSIExecute).
 namespace installer {
 
-// Waits up to timeoutMilliseconds while another installation holds the mutex. True when none holds
-// it (or there is none); false when one still does at the end of the wait.
-[[nodiscard]] bool WaitWhileInstallationRuns(unsigned long timeoutMilliseconds) noexcept;
+enum class InstallerActivity {
+  kIdle,     // no installation holds the mutex, or there is none
+  kBusy,     // another installation still holds it at the end of the wait
+  kUnknown,  // the mutex cannot be opened (access denied): nothing can be told
+};
+
+// Waits up to timeoutMilliseconds while another installation holds the mutex. Only a mutex that
+// is not there means no installation runs; any other failure to open it gives kUnknown, with the
+// system's error number in error.
+[[nodiscard]] InstallerActivity WaitWhileInstallationRuns(unsigned long timeoutMilliseconds,
+                                                          unsigned long& error) noexcept;
 
 }  // namespace installer

@@ -10,6 +10,8 @@ constexpr unsigned kSuccessRebootInitiated = 1641;
 constexpr unsigned kSuccessRebootRequired = 3010;
 // ERROR_INSTALL_ALREADY_RUNNING: another installation holds the installer service.
 constexpr unsigned kInstallAlreadyRunning = 1618;
+// ERROR_UNKNOWN_PRODUCT: the installer knows no such product (any more).
+constexpr unsigned kUnknownProduct = 1605;
 
 constexpr int kUiLevelNone = 2;              // INSTALLUILEVEL_NONE
 constexpr int kInstallLevelMaximum = 65535;  // INSTALLLEVEL_MAXIMUM

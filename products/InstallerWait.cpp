@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <algorithm>
+#include <utility>
 
 #include "installer/ExecutionMutex.h"
 
@@ -13,10 +13,12 @@ constexpr unsigned long kMillisecondsPerSecond = 1000;
 }  // namespace
 
 InstallerWait::InstallerWait(unsigned long startTick, unsigned long seconds,
-                             unsigned long retryPauseMilliseconds) noexcept
+                             unsigned long retryPauseMilliseconds,
+                             UnknownActivityNote onUnknownActivity) noexcept
     : startTick_(startTick),
       durationMilliseconds_(seconds * kMillisecondsPerSecond),
-      retryPauseMilliseconds_(retryPauseMilliseconds) {}
+      retryPauseMilliseconds_(retryPauseMilliseconds),
+      onUnknownActivity_(std::move(onUnknownActivity)) {}
 
 unsigned long InstallerWait::RemainingMilliseconds() const noexcept {
   // Unsigned differences of tick counts stay right across the counter's wrap every 49.7 days.
@@ -24,15 +26,28 @@ unsigned long InstallerWait::RemainingMilliseconds() const noexcept {
   return elapsed >= durationMilliseconds_ ? 0 : durationMilliseconds_ - elapsed;
 }
 
-bool InstallerWait::UntilIdle() const noexcept {
-  return installer::WaitWhileInstallationRuns(RemainingMilliseconds());
+bool InstallerWait::UntilIdle() const {
+  unsigned long error = 0;
+  switch (installer::WaitWhileInstallationRuns(RemainingMilliseconds(), error)) {
+    case installer::InstallerActivity::kIdle:
+      return true;
+    case installer::InstallerActivity::kBusy:
+      return false;
+    case installer::InstallerActivity::kUnknown:
+      break;
+  }
+  if (!unknownActivityNoted_ && onUnknownActivity_) {
+    unknownActivityNoted_ = true;
+    onUnknownActivity_(error);
+  }
+  return true;
 }
 
-bool InstallerWait::BeforeRetry() const noexcept {
-  const unsigned long remaining = RemainingMilliseconds();
-  if (remaining == 0) {
+bool InstallerWait::BeforeRetry() const {
+  // A try after the pause would come at or after the deadline: none is made.
+  if (RemainingMilliseconds() <= retryPauseMilliseconds_) {
     return false;
   }
-  Sleep(std::min(retryPauseMilliseconds_, remaining));
-  return RemainingMilliseconds() > 0 && UntilIdle();
+  Sleep(retryPauseMilliseconds_);
+  return UntilIdle();
 }

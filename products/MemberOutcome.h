@@ -41,6 +41,8 @@ struct RemovalOutcome {
     kRemovedFromCopy,  // refused by product code, removed from a copy of its cached package
     kNotRemoved,
     kBlocked,  // another installation held the installer until the wait's deadline
+    kGone,     // no longer installed when its turn came (removed with another member, or by
+               // another run): done, with nothing to remove
   };
   State state = State::kNotRemoved;
   bool restartNeeded = false;  // the removal that succeeded answered 3010 or 1641
@@ -49,8 +51,9 @@ struct RemovalOutcome {
   unsigned copyError = 0;      // what the removal from the copy answered, when it ran
   std::wstring installerLog;   // the installer's verbose log of this removal; empty without one
 
+  // Done: removed either way, or gone already.
   bool Removed() const noexcept {
-    return state == State::kRemoved || state == State::kRemovedFromCopy;
+    return state == State::kRemoved || state == State::kRemovedFromCopy || state == State::kGone;
   }
 };
 

@@ -2,29 +2,7 @@
 
 #include <windows.h>
 
-#include <ntsecapi.h>
-#include <sddl.h>
-
-#include <vector>
-
-#include "common/Token.h"
-#include "common/UniqueHandle.h"
-
 namespace {
-
-constexpr DWORD kPathBufferSize = MAX_PATH;
-constexpr std::wstring_view kFolderPrefix = L"msitool-";
-constexpr ULONG kRandomBytes = 16;
-constexpr unsigned kBitsPerDigit = 5;
-
-// Protected from inheritance; full control for SYSTEM, the Administrators and (appended) the user
-// running the tool, inherited by the copy.
-constexpr std::wstring_view kPrivateFolderSddl = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-
-// A refused delete (a scanner or indexer holding the new file open) is tried again for this long
-// before it is left to the next restart.
-constexpr DWORD kDeleteRetryMilliseconds = 100;
-constexpr int kDeleteAttempts = 50;
 
 bool CopyWithCopyFile(const wchar_t* source, const wchar_t* target) {
   return CopyFileW(source, target, /*failIfExists=*/TRUE) != FALSE;
@@ -32,111 +10,7 @@ bool CopyWithCopyFile(const wchar_t* source, const wchar_t* target) {
 
 FileCopyFunction fileCopy = CopyWithCopyFile;
 
-// The folder name's random part: 128 bits in base 32 (26 digits of one case, so a file system
-// that ignores case keeps them all apart). Empty when the system has no random bytes to give.
-std::wstring RandomDigits() {
-  unsigned char bytes[kRandomBytes];
-  if (!RtlGenRandom(bytes, sizeof(bytes))) {
-    return {};
-  }
-  constexpr wchar_t kDigits[] = L"abcdefghijklmnopqrstuvwxyz234567";
-  std::wstring digits;
-  unsigned bits = 0;
-  unsigned pending = 0;
-  for (unsigned char byte : bytes) {
-    bits = (bits << 8) | byte;
-    pending += 8;
-    while (pending >= kBitsPerDigit) {
-      pending -= kBitsPerDigit;
-      digits += kDigits[(bits >> pending) & 0x1F];
-    }
-  }
-  if (pending > 0) {
-    digits += kDigits[(bits << (kBitsPerDigit - pending)) & 0x1F];
-  }
-  return digits;
-}
-
-// The SID of the user the tool runs as (the impersonated one on a thread that impersonates), as
-// text; empty when the token cannot be read.
-std::wstring RunningUserSid() {
-  const std::vector<BYTE> user = RunningUser();
-  if (user.empty()) {
-    return {};
-  }
-  UniqueLocalString text;
-  if (!ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid, text.put())) {
-    return {};
-  }
-  return text.get();
-}
-
-// Deletes a file or an empty folder: with its attributes cleared (a read-only cached package gives
-// a read-only copy), again for a short while when refused, and at the next restart when it still
-// cannot go. False when it is left to the restart.
-bool RemoveNowOrAtRestart(const std::wstring& path, bool isFolder) {
-  SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-  for (int attempt = 0; attempt < kDeleteAttempts; ++attempt) {
-    if (isFolder ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str())) {
-      return true;
-    }
-    const DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-      return true;
-    }
-    Sleep(kDeleteRetryMilliseconds);
-  }
-  MoveFileExW(path.c_str(), /*newFileName=*/nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  return false;
-}
-
-// The copy first, then its folder; a copy left to the restart leaves the folder to it as well,
-// scheduled after the file, since the folder cannot go before it.
-void RemoveCopyAndFolder(const std::wstring& path, const std::wstring& folder) {
-  if (RemoveNowOrAtRestart(path, /*isFolder=*/false)) {
-    RemoveNowOrAtRestart(folder, /*isFolder=*/true);
-  } else {
-    MoveFileExW(folder.c_str(), /*newFileName=*/nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-  }
-}
-
-// The temporary folder, with its trailing backslash; empty when it does not fit MAX_PATH.
-std::wstring TemporaryFolder() {
-  wchar_t buffer[kPathBufferSize] = {};
-  const DWORD length = GetTempPathW(kPathBufferSize, buffer);
-  // A result as large as the buffer is the size it would need: the path was not written whole.
-  if (length == 0 || length >= kPathBufferSize) {
-    return {};
-  }
-  return std::wstring(buffer, length);
-}
-
-bool CreatePrivateFolder(const std::wstring& folder) {
-  const UniqueSecurityDescriptor descriptor = PrivateFolderSecurity();
-  if (!descriptor) {
-    return false;
-  }
-  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.get(), /*bInheritHandle=*/FALSE};
-  // Fails when the name exists, so the folder is always the tool's own.
-  return CreateDirectoryW(folder.c_str(), &attributes) != FALSE;
-}
-
 }  // namespace
-
-UniqueSecurityDescriptor PrivateFolderSecurity() {
-  UniqueSecurityDescriptor descriptor;
-  const std::wstring user = RunningUserSid();
-  if (user.empty()) {
-    return descriptor;
-  }
-  // A deny-only Administrators group (which the gate lets through from platform version 6) does
-  // not open the folder; the user's own entry does.
-  std::wstring sddl(kPrivateFolderSddl);
-  sddl += L"(A;OICI;FA;;;" + user + L")";
-  ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
-                                                       descriptor.put(), /*descriptorSize=*/nullptr);
-  return descriptor;
-}
 
 FileCopyFunction SetFileCopyForTesting(FileCopyFunction copy) noexcept {
   const FileCopyFunction previous = fileCopy;
@@ -144,40 +18,14 @@ FileCopyFunction SetFileCopyForTesting(FileCopyFunction copy) noexcept {
   return previous;
 }
 
-bool IsPlainFileName(std::wstring_view name) noexcept {
-  return !name.empty() && name != L"." && name != L".." &&
-         name.find_first_of(L"\\/:") == std::wstring_view::npos;
-}
-
 bool PackageCopy::Create(const wchar_t* sourcePath, std::wstring_view packageName) {
-  if (!path_.empty() || !IsPlainFileName(packageName)) {
+  if (!folder_.folder().empty() || !folder_.Create(packageName)) {
     return false;
   }
-  const std::wstring temporaryFolder = TemporaryFolder();
-  const std::wstring randomPart = RandomDigits();
-  if (temporaryFolder.empty() || randomPart.empty()) {
-    return false;
-  }
-  std::wstring folder = temporaryFolder;
-  folder += kFolderPrefix;
-  folder += randomPart;
-  std::wstring path = folder + L'\\';
-  path += packageName;
-  if (path.size() >= kPathBufferSize || !CreatePrivateFolder(folder)) {
-    return false;
-  }
-  if (!fileCopy(sourcePath, path.c_str())) {
+  if (!fileCopy(sourcePath, folder_.filePath().c_str())) {
     // A copy that failed part way (a full volume) leaves what it wrote.
-    RemoveCopyAndFolder(path, folder);
+    folder_.Remove();
     return false;
   }
-  folder_ = std::move(folder);
-  path_ = std::move(path);
   return true;
-}
-
-PackageCopy::~PackageCopy() {
-  if (!path_.empty()) {
-    RemoveCopyAndFolder(path_, folder_);
-  }
 }

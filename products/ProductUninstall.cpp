@@ -1,11 +1,50 @@
+#include <windows.h>
+
+#include <string>
+
+#include "common/LogFile.h"
 #include "installer/InstallerCodes.h"
 #include "products/InstallerWait.h"
 #include "products/PackageCopy.h"
+#include "products/PrivateFolder.h"
 #include "products/Product.h"
 
 namespace {
 
 constexpr unsigned long kPathBufferSize = 260;
+constexpr std::wstring_view kInstallerLogName = L"installer.log";
+constexpr DWORD kReadChunkBytes = 64 * 1024;
+
+// The whole file; false when it cannot be read.
+bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+  const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                    /*securityAttributes=*/nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, /*templateFile=*/nullptr));
+  if (!file) {
+    return false;
+  }
+  std::string chunk(kReadChunkBytes, '\0');
+  for (;;) {
+    DWORD read = 0;
+    if (!ReadFile(file.get(), chunk.data(), kReadChunkBytes, &read, /*overlapped=*/nullptr)) {
+      return false;
+    }
+    if (read == 0) {
+      return true;
+    }
+    bytes.append(chunk, 0, read);
+  }
+}
+
+// Appends what the installer wrote into its private log to target, through a handle that refuses
+// links (see LogFile). True when all of it arrived.
+bool AppendInstallerLog(const std::wstring& privateLog, const std::wstring& target) {
+  std::string bytes;
+  LogFile log;
+  std::wstring failure;
+  return ReadWholeFile(privateLog, bytes) && log.Open(target, failure) &&
+         log.Append(bytes, /*onOwnLine=*/true, failure);
+}
 
 bool NeedsRestart(unsigned result) {
   return result == installer::kSuccessRebootRequired ||
@@ -52,16 +91,21 @@ RemovalOutcome Product::Remove(const InstallerWait* wait, const std::wstring& in
     outcome.state = RemovalOutcome::State::kBlocked;
     return outcome;
   }
-  if (!installerLog.empty()) {
-    // Without the installer's own log the removal still runs; the report then names none.
-    if (installer_.EnableLog(installerLog.c_str()) == installer::kSuccess) {
-      outcome.installerLog = installerLog;
-    }
-  }
+  // The installer writes its log by path, long after any check of that path, so it writes into a
+  // folder nobody else can open; the finished log then goes where the run's log names it, through
+  // a handle that refuses links. Without the installer's own log the removal still runs, and the
+  // report names none.
+  PrivateFolder logFolder;
+  const bool logging = !installerLog.empty() && logFolder.Create(kInstallerLogName) &&
+                       installer_.EnableLog(logFolder.filePath().c_str()) == installer::kSuccess;
   outcome.removalError = RemoveByProductCode(wait);
   if (installer::IsSuccess(outcome.removalError)) {
     outcome.state = RemovalOutcome::State::kRemoved;
     outcome.restartNeeded = NeedsRestart(outcome.removalError);
+  } else if (outcome.removalError == installer::kUnknownProduct && InstallContext() == 0) {
+    // Removed since the family was read: with another member (a suite), or by another run. Its
+    // cached package is gone with it.
+    outcome.state = RemovalOutcome::State::kGone;
   } else if (outcome.removalError == installer::kInstallAlreadyRunning) {
     // A copy of the package cannot help while another installation holds the service.
     if (wait != nullptr) {
@@ -78,8 +122,11 @@ RemovalOutcome Product::Remove(const InstallerWait* wait, const std::wstring& in
       outcome.state = RemovalOutcome::State::kBlocked;
     }
   }
-  if (!outcome.installerLog.empty()) {
+  if (logging) {
     static_cast<void>(installer_.EnableLog(/*logFile=*/nullptr));  // the next member logs elsewhere
+    if (AppendInstallerLog(logFolder.filePath(), installerLog)) {
+      outcome.installerLog = installerLog;
+    }
   }
   return outcome;
 }

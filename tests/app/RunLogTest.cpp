@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -10,6 +11,8 @@
 
 #include "app/Entry.h"
 #include "app/RunLog.h"
+#include "common/LogFile.h"
+#include "common/UniqueHandle.h"
 #include "support/CapturedStream.h"
 #include "support/FakeInstaller.h"
 #include "support/TemporaryFiles.h"
@@ -95,7 +98,7 @@ TEST_F(RunLogFile, NamesEachMembersInstallerLogBesideIt) {
       << run.standardOutput;
   EXPECT_NE(ReadFileBytes(log_).find("{A2} 2.0 removed log=" + Narrow(installerLog) + "\r\n"),
             std::string::npos);
-  EXPECT_EQ(installer_.CallCount(L"EnableLog " + installerLog), 1);
+  EXPECT_EQ(ReadFileBytes(installerLog), "removing {A2}\r\n");
 }
 
 TEST_F(RunLogFile, IsAppendedToByLaterRuns) {
@@ -120,27 +123,117 @@ TEST_F(RunLogFile, ThatCannotBeOpenedStopsTheRunBeforeAnythingIsDone) {
       << lines[0];
 }
 
-TEST_F(RunLogFile, TwoWritersAtOnceNeverMixWithinARecord) {
-  constexpr int kRecords = 400;
+TEST_F(RunLogFile, StartsOnALineOfItsOwnAfterALogThatEndsMidLine) {
+  ASSERT_TRUE(CreateDirectoryW((folder_.path() + L"deploy logs").c_str(), nullptr));
+  ASSERT_TRUE(WriteFileBytes(log_, "cut short"));
+  ASSERT_EQ(RunTool({L"/list", L"/log:" + log_, L"/u:" + kFamily}, installer_).exitCode, 0);
+  const std::vector<std::string> lines = Lines(ReadFileBytes(log_));
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0], "cut short\r");
+  EXPECT_TRUE(std::regex_match(lines[1], std::regex(kStamp + "msitool .* started: .*\r"))) << lines[1];
+}
+
+// Runs as SYSTEM append to these files, in folders ordinary users may write to: a planted link
+// must never turn those writes against another file.
+TEST_F(RunLogFile, ThatIsALinkOrNoPlainFileIsRefusedAndNothingIsDone) {
+  const std::wstring protectedFile = folder_.path() + L"protected.txt";
+  ASSERT_TRUE(WriteFileBytes(protectedFile, "protected"));
+  const std::wstring link = folder_.path() + L"link.log";
+  ASSERT_TRUE(CreateHardLinkW(link.c_str(), protectedFile.c_str(), nullptr));
+  const std::pair<std::wstring, std::string> cases[] = {
+      {link, "refused: a hard link (the file has 2 names)"},
+      {L"\\\\.\\NUL", "refused: not a plain file"},
+  };
+  for (const auto& [path, reason] : cases) {
+    const ToolRun run = RunTool({L"/uninstall", L"/log:" + path, L"/u:" + kFamily}, installer_);
+    EXPECT_EQ(run.exitCode, kLogNotOpened);
+    EXPECT_EQ(run.standardError, "Cannot open the log file " + Narrow(path) + ": " + reason + "\n");
+  }
+  EXPECT_TRUE(installer_.calls.empty());
+  EXPECT_EQ(ReadFileBytes(protectedFile), "protected");
+}
+
+TEST_F(RunLogFile, ThatCannotBeOpenedLeavesNoFolderItMadeForIt) {
+  // A name that ends in a separator is a folder: the folders are made, then the file fails.
+  const ToolRun run =
+      RunTool({L"/list", L"/log:" + folder_.path() + L"new\\deeper/", L"/u:" + kFamily}, installer_);
+  EXPECT_EQ(run.exitCode, kLogNotOpened);
+  EXPECT_FALSE(FileExists(folder_.path() + L"new"));
+}
+
+TEST_F(RunLogFile, AcceptsForwardSlashesAndMakesTheirFolders) {
+  const std::wstring log = folder_.path() + L"a.b/c/run";
+  const ToolRun run = RunTool({L"/uninstall", L"/report", L"/log:" + log, L"/u:" + kFamily}, installer_);
+  EXPECT_EQ(run.exitCode, 0) << run.standardError;
+  EXPECT_NE(ReadFileBytes(folder_.path() + L"a.b\\c\\run").find(" started: "), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(folder_.path() + L"a.b\\c\\run.{A2}.log"), "removing {A2}\r\n");
+}
+
+// Another writer holds the turn: a record waits for it, then goes out whole.
+TEST_F(RunLogFile, AWriterWaitsForTheTurnOfAnother) {
+  ASSERT_TRUE(CreateDirectoryW((folder_.path() + L"deploy logs").c_str(), nullptr));
+  UniqueFile other(CreateFileW(log_.c_str(), FILE_READ_DATA | FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(other);
+  OVERLAPPED turn = {};
+  turn.Offset = LogFile::kTurnOffsetLow;
+  turn.OffsetHigh = LogFile::kTurnOffsetHigh;
+  ASSERT_TRUE(LockFileEx(other.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, LogFile::kTurnLength, 0, &turn));
   {
-    RunLog first;
-    RunLog second;
+    RunLog log;
     std::wstring failure;
-    ASSERT_TRUE(first.Open(log_, failure)) << Narrow(failure);
-    ASSERT_TRUE(second.Open(log_, failure)) << Narrow(failure);
-    const std::wstring long1(300, L'a'), long2(300, L'b');
-    std::thread writer([&] {
-      for (int i = 0; i < kRecords; ++i) first.WriteRecord(long1);
-    });
-    for (int i = 0; i < kRecords; ++i) second.WriteRecord(long2);
+    ASSERT_TRUE(log.Open(log_, failure)) << Narrow(failure);
+    std::thread writer([&] { log.WriteRecord(L"waited"); });
+    Sleep(300);
+    LARGE_INTEGER size = {};
+    EXPECT_TRUE(GetFileSizeEx(other.get(), &size));
+    EXPECT_EQ(size.QuadPart, 0);
+    ASSERT_TRUE(UnlockFileEx(other.get(), 0, LogFile::kTurnLength, 0, &turn));
     writer.join();
   }
-  const std::vector<std::string> lines = Lines(ReadFileBytes(log_));
-  ASSERT_EQ(lines.size(), 2u * kRecords);
-  const std::regex record(kStamp + "(a{300}|b{300})\r");
-  for (const std::string& line : lines) {
-    ASSERT_TRUE(std::regex_match(line, record)) << line;
+  other.reset();
+  EXPECT_TRUE(std::regex_match(ReadFileBytes(log_), std::regex(kStamp + "waited\r\n")));
+}
+
+// A small volume that only root can mount (tests/full-volume.sh), seen through Wine's Z: drive.
+std::wstring FullVolume() {
+  wchar_t folder[MAX_PATH] = {};
+  if (GetEnvironmentVariableW(L"MSITOOL_TEST_FULL_VOLUME", folder, MAX_PATH) == 0) return {};
+  std::wstring path = L"Z:" + std::wstring(folder) + L"\\";
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  ULARGE_INTEGER total = {};
+  return GetDiskFreeSpaceExW(path.c_str(), nullptr, &total, nullptr) && total.QuadPart < (1u << 20) ? path : L"";
+}
+
+TEST(RunLogFullVolume, ARecordThatDoesNotFitIsCutOffSaidOnceAndTheConsoleKeepsTheReport) {
+  const std::wstring volume = FullVolume();
+  if (volume.empty()) GTEST_SKIP() << "no small volume: mounting one (tests/full-volume.sh) takes root";
+  const std::wstring log = volume + L"run.log";
+  // Twenty bytes are left in the log's last page of memory, and the filler takes every other page.
+  const std::string before(4096 - 20, 'x');
+  ASSERT_TRUE(WriteFileBytes(log, before));
+  const std::wstring filler = volume + L"filler";
+  {
+    const UniqueFile file(CreateFileW(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    const std::string page(4096, 'f');
+    DWORD written = 0;
+    while (WriteFile(file.get(), page.data(), 4096, &written, nullptr) && written == 4096) {}
   }
+  FakeInstaller installer({Member(L"{A1}", L"1.0"), Member(L"{A2}", L"2.0")});
+  const ToolRun full = RunTool({L"/uninstall", L"/report", L"/log:" + log, L"/u:" + kFamily}, installer);
+  DeleteFileW(filler.c_str());
+  EXPECT_EQ(full.exitCode, 0);
+  EXPECT_EQ(full.standardError.rfind("The log file " + Narrow(log) + " is incomplete: a record could not be written (error ", 0), 0u)
+      << full.standardError;
+  EXPECT_EQ(Lines(full.standardError).size(), 1u);
+  EXPECT_NE(full.standardOutput.find("summary: 2 members, 2 removed"), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(log), before);
+  // With room again, the next run's records start on a line of their own.
+  ASSERT_EQ(RunTool({L"/list", L"/log:" + log, L"/u:" + kFamily}, installer).exitCode, 0);
+  const std::vector<std::string> lines = Lines(ReadFileBytes(log));
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0], before + "\r");
+  DeleteFileW(log.c_str());
 }
 
 TEST(RunLogNames, InstallerLogTakesTheLogsNameAndTheProductCode) {
@@ -153,11 +246,12 @@ TEST(RunLogNames, InstallerLogTakesTheLogsNameAndTheProductCode) {
       {L"run", L"run.{A1}.log"},
       {L"a.b\\run", L"a.b\\run.{A1}.log"},
       {L"run.old.txt", L"run.old.{A1}.log"},
+      {L"a.b/run", L"a.b/run.{A1}.log"},
   };
   for (const auto& entry : cases) {
     RunLog log;
     std::wstring failure;
-    ASSERT_TRUE(log.Open(folder.path() + entry.log, failure)) << Narrow(entry.log);
+    ASSERT_TRUE(log.Open(folder.path() + entry.log, failure)) << Narrow(entry.log) << Narrow(failure);
     EXPECT_EQ(log.InstallerLogPath(L"{A1}"), folder.path() + entry.installerLog);
   }
 }

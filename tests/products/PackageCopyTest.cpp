@@ -7,10 +7,12 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "common/FolderSecurity.h"
 #include "common/UniqueHandle.h"
 #include "support/TemporaryFiles.h"
 
@@ -69,32 +71,37 @@ TEST_F(PackageCopyTest, CopiesIntoANewFolderUnderThePackageNameAndBothGoWithTheO
 }
 
 // Wine keeps no access list on files (it reads back SYSTEM and the user whatever was set), so
-// this checks the descriptor the folder is created with rather than the folder.
-TEST(PrivateFolderSecurity, GrantsOnlySystemAdministratorsAndTheUserAndInheritsNothing) {
-  const UniqueSecurityDescriptor descriptor = PrivateFolderSecurity();
-  ASSERT_TRUE(descriptor);
-  SECURITY_DESCRIPTOR_CONTROL control = 0;
-  DWORD revision = 0;
-  ASSERT_TRUE(GetSecurityDescriptorControl(descriptor.get(), &control, &revision));
-  EXPECT_NE(control & SE_DACL_PROTECTED, 0) << "inherited entries would let other users in";
-  BOOL present = FALSE;
-  BOOL defaulted = FALSE;
-  PACL dacl = nullptr;
-  ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted));
-  ASSERT_TRUE(present);
-  ASSERT_NE(dacl, nullptr) << "a null access list would grant everyone";
-
-  std::set<std::wstring> trustees;
-  for (DWORD i = 0; i < dacl->AceCount; ++i) {
-    ACCESS_ALLOWED_ACE* ace = nullptr;
-    ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
-    ASSERT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
-    EXPECT_EQ(ace->Header.AceFlags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
-    EXPECT_EQ(ace->Mask, static_cast<DWORD>(FILE_ALL_ACCESS));
-    trustees.insert(SidText(&ace->SidStart));
+// this checks the descriptors the folders are created with rather than the folders.
+TEST(FolderSecurity, GrantsOnlySystemAdministratorsAndTheUserAndInheritsNothing) {
+  const std::map<std::wstring, DWORD> owners = {
+      {L"S-1-5-18", FILE_ALL_ACCESS}, {L"S-1-5-32-544", FILE_ALL_ACCESS}, {ProcessUserSid(), FILE_ALL_ACCESS}};
+  std::map<std::wstring, DWORD> logFolder = owners;
+  logFolder[L"S-1-5-32-545"] = FILE_GENERIC_READ;  // the Users read logs, and plant nothing
+  const std::pair<UniqueSecurityDescriptor, std::map<std::wstring, DWORD>> cases[] = {
+      {PrivateFolderSecurity(), owners}, {LogFolderSecurity(), logFolder}};
+  for (const auto& [descriptor, expected] : cases) {
+    ASSERT_TRUE(descriptor);
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    ASSERT_TRUE(GetSecurityDescriptorControl(descriptor.get(), &control, &revision));
+    EXPECT_NE(control & SE_DACL_PROTECTED, 0) << "inherited entries would let other users in";
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(descriptor.get(), &present, &dacl, &defaulted));
+    ASSERT_TRUE(present);
+    ASSERT_NE(dacl, nullptr) << "a null access list would grant everyone";
+    std::map<std::wstring, DWORD> trustees;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+      ACCESS_ALLOWED_ACE* ace = nullptr;
+      ASSERT_TRUE(GetAce(dacl, i, reinterpret_cast<void**>(&ace)));
+      ASSERT_EQ(ace->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
+      EXPECT_EQ(ace->Header.AceFlags, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
+      trustees[SidText(&ace->SidStart)] = ace->Mask;
+    }
+    // The user's own entry lets in a token whose Administrators group is deny-only.
+    EXPECT_EQ(trustees, expected);
   }
-  // The user's own entry lets in a token whose Administrators group is deny-only.
-  EXPECT_EQ(trustees, (std::set<std::wstring>{L"S-1-5-18", L"S-1-5-32-544", ProcessUserSid()}));
 }
 
 TEST_F(PackageCopyTest, FailedCopyLeavesNoFolder) {

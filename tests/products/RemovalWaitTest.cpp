@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sddl.h>
+
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "installer/ExecutionMutex.h"
@@ -11,6 +14,7 @@
 #include "products/ProductFamily.h"
 #include "support/FakeInstaller.h"
 #include "support/RunningInstallation.h"
+#include "support/TemporaryFiles.h"
 
 namespace {
 
@@ -77,32 +81,123 @@ TEST(RemovalWait, ClassicRemovalStillTriesTheCachedPackageAfterBusy) {
   EXPECT_EQ(installer.CallCount(L"GetProductInfo {B1} LocalPackage"), 1);
 }
 
-TEST(RemovalWait, EachRemovalLogsToItsOwnFileAndTheLoggingStopsAfterIt) {
+TEST(RemovalWait, EachRemovalLogsPrivatelyAndItsLogThenGoesToItsOwnFile) {
   FakeInstaller installer({Member(L"{B1}", L"1.0"), Member(L"{B2}", L"2.0")});
+  const ScratchFolder logs;
+  const TemporaryFolderWatch privateFolders;
   RemovalOptions options;
-  options.installerLogPath = [](const std::wstring& code) { return L"C:\\logs\\run." + code + L".log"; };
+  options.installerLogPath = [&](const std::wstring& code) { return logs.path() + L"run." + code + L".log"; };
   const std::vector<MemberOutcome> outcomes = Remove(installer, /*wait=*/nullptr, options);
   ASSERT_EQ(outcomes.size(), 2u);
-  EXPECT_EQ(outcomes[0].removal.installerLog, L"C:\\logs\\run.{B2}.log");
-  std::vector<std::wstring> removalCalls;
+  EXPECT_EQ(outcomes[0].removal.installerLog, logs.path() + L"run.{B2}.log");
+  EXPECT_EQ(ReadFileBytes(logs.path() + L"run.{B2}.log"), "removing {B2}\r\n");
+  EXPECT_EQ(ReadFileBytes(logs.path() + L"run.{B1}.log"), "removing {B1}\r\n");
+  // The installer only ever writes into a private folder, turned off after each member.
+  std::vector<std::wstring> logCalls;
   for (const std::wstring& call : installer.calls) {
-    if (call.rfind(L"EnableLog", 0) == 0 || call.rfind(L"ConfigureProductEx", 0) == 0) {
-      removalCalls.push_back(call.substr(0, call.find(L' ', call.find(L' ') + 1)));
-    }
+    if (call.rfind(L"EnableLog", 0) == 0) logCalls.push_back(call);
   }
-  EXPECT_EQ(removalCalls, (std::vector<std::wstring>{
-                              L"EnableLog C:\\logs\\run.{B2}.log", L"ConfigureProductEx {B2}",
-                              L"EnableLog (none)", L"EnableLog C:\\logs\\run.{B1}.log",
-                              L"ConfigureProductEx {B1}", L"EnableLog (none)"}));
+  ASSERT_EQ(logCalls.size(), 4u);
+  for (const std::wstring& call : {logCalls[0], logCalls[2]}) {
+    EXPECT_EQ(call.rfind(L"EnableLog " + TemporaryFolder() + L"msitool-", 0), 0u) << testing::PrintToString(call);
+  }
+  EXPECT_NE(logCalls[0], logCalls[2]);
+  EXPECT_EQ(logCalls[1], L"EnableLog (none)");
+  EXPECT_EQ(logCalls[3], L"EnableLog (none)");
+  EXPECT_EQ(privateFolders.Added(), std::vector<std::wstring>{});
 }
 
-TEST(ExecutionMutex, FreeWhenNoInstallationRunsHeldWhileOneDoes) {
-  EXPECT_TRUE(installer::WaitWhileInstallationRuns(0));
-  RunningInstallation installation;
-  EXPECT_FALSE(installer::WaitWhileInstallationRuns(0));
-  EXPECT_FALSE(installer::WaitWhileInstallationRuns(50));
-  installation.End();
-  EXPECT_TRUE(installer::WaitWhileInstallationRuns(0));
+TEST(RemovalWait, AnInstallerLogPlantedAsAHardLinkIsNotWrittenThrough) {
+  FakeInstaller installer({Member(L"{B1}", L"1.0")});
+  const ScratchFolder logs;
+  const std::wstring protectedFile = logs.path() + L"protected.txt";
+  ASSERT_TRUE(WriteFileBytes(protectedFile, "protected"));
+  ASSERT_TRUE(CreateHardLinkW((logs.path() + L"run.{B1}.log").c_str(), protectedFile.c_str(), nullptr));
+  RemovalOptions options;
+  options.installerLogPath = [&](const std::wstring& code) { return logs.path() + L"run." + code + L".log"; };
+  const std::vector<MemberOutcome> outcomes = Remove(installer, /*wait=*/nullptr, options);
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(outcomes[0].removal.state, RemovalOutcome::State::kRemoved);
+  EXPECT_EQ(outcomes[0].removal.installerLog, L"");  // the record names no log it could not write
+  EXPECT_EQ(ReadFileBytes(protectedFile), "protected");
+}
+
+TEST(RemovalWait, ARemovalFromTheCopyAnsweringBusyIsBlockedAtTheDeadline) {
+  const ScratchFolder cache;
+  FakeProduct member = Member(L"{B1}", L"1.0");
+  member.configureResult = kInstallFailure;
+  member.installResult = kBusy;
+  member.localPackage = cache.path() + L"cached.msi";
+  ASSERT_TRUE(WriteFileBytes(*member.localPackage, "package"));
+  FakeInstaller installer({member});
+  const InstallerWait wait(GetTickCount(), /*seconds=*/0, kShortPause);
+  const std::vector<MemberOutcome> outcomes = Remove(installer, &wait);
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(installer.CallCount(L"InstallProduct"), 1);
+  EXPECT_EQ(outcomes[0].removal.state, RemovalOutcome::State::kBlocked);
+}
+
+TEST(RemovalWait, NoRemovalIsTriedAgainOnceThePauseReachesTheDeadline) {
+  FakeInstaller installer({Member(L"{B1}", L"1.0", /*busyRemovals=*/1000)});
+  // The pause outlasts the second that is left: after it, the deadline has come.
+  const InstallerWait wait(GetTickCount(), /*seconds=*/1, /*retryPauseMilliseconds=*/5000);
+  const std::vector<MemberOutcome> outcomes = Remove(installer, &wait);
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(outcomes[0].removal.state, RemovalOutcome::State::kBlocked);
+  EXPECT_EQ(installer.CallCount(L"ConfigureProductEx"), 1);
+}
+
+// The mutex owned, then left behind, by a thread that ends without releasing it.
+UniqueKernelHandle AbandonedExecutionMutex() {
+  UniqueKernelHandle mutex;
+  std::thread([&] { mutex.reset(CreateMutexW(nullptr, /*initialOwner=*/TRUE, L"Global\\_MSIExecute")); }).join();
+  return mutex;
+}
+
+TEST(ExecutionMutex, FreeWhenNoInstallationRunsOrItsOwnerEndedHeldWhileOneRuns) {
+  using installer::InstallerActivity;
+  unsigned long error = 0;
+  EXPECT_EQ(installer::WaitWhileInstallationRuns(0, error), InstallerActivity::kIdle);
+  {
+    RunningInstallation installation;
+    EXPECT_EQ(installer::WaitWhileInstallationRuns(0, error), InstallerActivity::kBusy);
+    EXPECT_EQ(installer::WaitWhileInstallationRuns(50, error), InstallerActivity::kBusy);
+    installation.End();
+    EXPECT_EQ(installer::WaitWhileInstallationRuns(0, error), InstallerActivity::kIdle);
+  }
+  const UniqueKernelHandle abandoned = AbandonedExecutionMutex();
+  ASSERT_TRUE(abandoned);
+  EXPECT_EQ(installer::WaitWhileInstallationRuns(0, error), InstallerActivity::kIdle);
+  // The wait gave the mutex back: another thread owns it at once.
+  DWORD waited = WAIT_FAILED;
+  std::thread([&] {
+    waited = WaitForSingleObject(abandoned.get(), 0);
+    if (waited == WAIT_OBJECT_0) ReleaseMutex(abandoned.get());
+  }).join();
+  EXPECT_EQ(waited, static_cast<DWORD>(WAIT_OBJECT_0));
+}
+
+TEST(ExecutionMutex, ThatCannotBeOpenedIsNeverTakenForIdleAndTheRemovalsRetryBusyAnswers) {
+  // Nobody may wait on this one: it exists, but cannot tell whether an installation runs.
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), nullptr, FALSE};
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P", SDDL_REVISION_1,
+                                                                   &attributes.lpSecurityDescriptor, nullptr));
+  const UniqueKernelHandle mutex(CreateMutexW(&attributes, /*initialOwner=*/FALSE, L"Global\\_MSIExecute"));
+  LocalFree(attributes.lpSecurityDescriptor);
+  ASSERT_TRUE(mutex);
+  unsigned long error = 0;
+  ASSERT_EQ(installer::WaitWhileInstallationRuns(0, error), installer::InstallerActivity::kUnknown);
+  EXPECT_EQ(error, static_cast<unsigned long>(ERROR_ACCESS_DENIED));
+
+  FakeInstaller installer({Member(L"{B1}", L"1.0", /*busyRemovals=*/2)});
+  std::vector<unsigned long> notes;
+  const InstallerWait wait(GetTickCount(), /*seconds=*/60, kShortPause,
+                           [&notes](unsigned long reason) { notes.push_back(reason); });
+  const std::vector<MemberOutcome> outcomes = Remove(installer, &wait);
+  ASSERT_EQ(outcomes.size(), 1u);
+  EXPECT_EQ(outcomes[0].removal.state, RemovalOutcome::State::kRemoved);
+  EXPECT_EQ(installer.CallCount(L"ConfigureProductEx"), 3);
+  EXPECT_EQ(notes, std::vector<unsigned long>{ERROR_ACCESS_DENIED});  // said once
 }
 
 TEST(RemovalWait, NothingIsRemovedWhileAnotherInstallationRunsPastTheDeadline) {

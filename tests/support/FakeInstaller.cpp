@@ -27,6 +27,21 @@ unsigned CopyOut(const std::wstring& text, wchar_t* value, unsigned long* length
 
 }  // namespace
 
+void FakeInstaller::Log(const std::wstring& line) const {
+  if (logFile.empty()) {
+    return;
+  }
+  const HANDLE file = CreateFileW(logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return;
+  }
+  const std::string bytes(line.begin(), line.end());
+  DWORD written = 0;
+  WriteFile(file, (bytes + "\r\n").data(), static_cast<DWORD>(bytes.size() + 2), &written, nullptr);
+  CloseHandle(file);
+}
+
 unsigned FakeInstaller::EnumRelatedProducts(const wchar_t* upgradeCode, unsigned long index,
                                             wchar_t* productCode) {
   calls.push_back(L"EnumRelatedProducts " + std::to_wstring(index));
@@ -109,6 +124,7 @@ unsigned FakeInstaller::ConfigureProductEx(const wchar_t* productCode, int insta
   calls.push_back(std::wstring(L"ConfigureProductEx ") + productCode + L" " +
                   std::to_wstring(installLevel) + L" " + std::to_wstring(installState) + L" " +
                   commandLine);
+  Log(std::wstring(L"removing ") + productCode);
   const auto product = std::find_if(products.begin(), products.end(),
                                     [&](const FakeProduct& p) { return p.productCode == productCode; });
   if (product == products.end()) {
@@ -126,6 +142,7 @@ unsigned FakeInstaller::ConfigureProductEx(const wchar_t* productCode, int insta
 
 unsigned FakeInstaller::InstallProduct(const wchar_t* packagePath, const wchar_t* commandLine) {
   calls.push_back(std::wstring(L"InstallProduct ") + packagePath + L" " + commandLine);
+  Log(std::wstring(L"installing ") + packagePath);
   const bool existed = GetFileAttributesW(packagePath) != INVALID_FILE_ATTRIBUTES;
   installCalls.push_back({packagePath, commandLine, existed});
   const std::wstring path = packagePath;
@@ -150,5 +167,6 @@ int FakeInstaller::CallCount(const std::wstring& operation) const {
 
 unsigned FakeInstaller::EnableLog(const wchar_t* logFile) {
   calls.push_back(std::wstring(L"EnableLog ") + (logFile != nullptr ? logFile : L"(none)"));
+  this->logFile = logFile != nullptr ? logFile : L"";
   return installer::kSuccess;
 }

@@ -61,4 +61,8 @@ class FakeInstaller : public installer::Installer {
     bool packageExisted;  // whether the file was there when the removal ran
   };
   std::vector<InstallCall> installCalls;
+  std::wstring logFile;  // what EnableLog set: each removal appends a line to it
+
+ private:
+  void Log(const std::wstring& line) const;
 };
