@@ -1,12 +1,18 @@
 #include "app/Entry.h"
 
+#include <new>
+
 #include "app/CommandLine.h"
 #include "app/ConsoleText.h"
 #include "app/ExtendedCommandLine.h"
+#include "app/ExitCodes.h"
 #include "app/ReportWriter.h"
+#include "common/ConsoleWrite.h"
 
-int RunToolCommandLine(int argumentCount, const wchar_t* const* arguments,
-                       installer::Installer& installer) {
+namespace {
+
+int RunCommandLine(int argumentCount, const wchar_t* const* arguments,
+                   installer::Installer& installer) {
   PrintBanner();
   CommandLine commandLine;
   commandLine.Parse(argumentCount, arguments);
@@ -27,4 +33,21 @@ int RunToolCommandLine(int argumentCount, const wchar_t* const* arguments,
     PrintUsage();
   }
   return commandLine.Run(installer);
+}
+
+}  // namespace
+
+int RunToolCommandLine(int argumentCount, const wchar_t* const* arguments,
+                       installer::Installer& installer) {
+  // The tool's own paths throw nothing; what can (an exhausted heap in a growing string or list)
+  // ends the run with the installer's failure code, which deployment systems read, instead of a
+  // crash code that none does.
+  try {
+    return RunCommandLine(argumentCount, arguments, installer);
+  } catch (const std::bad_alloc&) {
+    WriteText(StandardStream::kError, L"The run stopped: out of memory.\n");
+  } catch (...) {
+    WriteText(StandardStream::kError, L"The run stopped on an unexpected error.\n");
+  }
+  return kExitInstallFailure;
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -264,6 +265,21 @@ const RunCase kRunCases[] = {
     {"HelpAfterEveryNewSwitch", Family(), {L"/uninstall", L"/list", L"/keepnewest", L"-help"}, 0, {}, nullptr},
     {"HelpAfterALogSwitch", Family(), {L"/list", L"/log:x", L"/?"}, 0, {}, nullptr},
     {"WaitOfADayIsValid", Family(), {L"/uninstall", L"/WAIT:86400", kCode}, 0, {L"{A3}", L"{A2}", L"{A1}"}, ""},
+    {"AMemberAlreadyGoneIsDoneAndNoCopyIsTried",
+     {Member(L"{A1}", L"1.0"), Member(L"{A3}", L"3.0"), {L"{A2}", L"2.0", {}, {}, 1605, 0, true, /*context=*/0}},
+     {L"/uninstall", L"/report", kCode}, 0, {L"{A3}", L"{A1}"},
+     "{A3} 3.0 removed\n{A2} 2.0 gone\n{A1} 1.0 removed\n"
+     "summary: 3 members, 3 removed, 0 restart-needed, 0 kept, 0 failed; exit code 0\n"},
+    {"UnknownToTheRemovalButStillInstalledIsAFailure", {Member(L"{A1}", L"1.0", 1605)},
+     {L"/uninstall", L"/report", kCode}, 1603, {},
+     "{A1} 1.0 not-removed error=1605 no-copy\n"
+     "summary: 1 members, 0 removed, 0 restart-needed, 0 kept, 1 failed; exit code 1603\n"},
+    {"PackageTextCannotForgeOrSplitARecord",
+     {{L"{A1}", L"2.0 beta\n{A9} 9.9 removed", {}, {}, 0, 0, true, 4,
+       {{L"ProductName", L"Name\r\n{A8} 1.0 per-machine\u2028\u0085\xD800\t\u00A0"}}}},
+     {L"/list", kCode}, 0, {},
+     "{A1} 2.0\\u0020beta\\u000A{A9}\\u00209.9\\u0020removed per-machine 32-bit=none 64-bit=none hide=keep "
+     "uninstall=1 keepnewest=keep name=Name\\u000D\\u000A{A8} 1.0 per-machine\\u2028\\u0085\\uD800\\u0009\xC2\xA0\n"},
     {"BusyWithoutWaitIsAFailureWithoutCopy", {Busy(Member(L"{A1}", L"1.0"))}, {L"/uninstall", L"/report", kCode},
      1603, {},
      "{A1} 1.0 not-removed error=1618 no-copy\n"
@@ -307,6 +323,22 @@ TEST_P(ExtendedRun, ReportsEachMemberAndTheResultExitCode) {
   if (test.arguments[0] == L"/list") {
     EXPECT_EQ(installer.CallCount(L"SetInternalUI") + installer.CallCount(L"ConfigureProductEx") +
                   installer.CallCount(L"InstallProduct"), 0);
+  }
+}
+
+// An installer whose first answer throws, as an exhausted heap would anywhere in a run.
+class ThrowingInstaller : public FakeInstaller {
+ public:
+  unsigned EnumRelatedProducts(const wchar_t*, unsigned long, wchar_t*) override { throw std::bad_alloc(); }
+};
+
+TEST(RunToolCommandLine, AnExceptionEndsEitherCommandLinesRunWith1603AndOneLine) {
+  for (const std::vector<std::wstring>& line : {std::vector<std::wstring>{L"/uninstall", kCode},
+                                                std::vector<std::wstring>{L"/list", kCode}}) {
+    ThrowingInstaller installer;
+    const Output output = ToolRun(line, installer);
+    EXPECT_EQ(output.exitCode, 1603);
+    EXPECT_EQ(output.standardError, "The run stopped: out of memory.\n");
   }
 }
 

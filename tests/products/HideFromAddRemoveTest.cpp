@@ -16,6 +16,7 @@ using State = ViewHideOutcome::State;
 const std::wstring kNoKey = L"<no key>";
 const std::wstring kNoDisplayName = L"<no DisplayName>";
 const std::wstring kLocked = L"<locked>";  // named, but denies everyone the writing of values
+const std::wstring kUnreadable = L"<unreadable>";  // named, but denies everyone the reading of values
 
 struct HideCase {
   const char* name;
@@ -39,6 +40,9 @@ const HideCase kHideCases[] = {
     {"ViewThatRefusesTheWriteIsSkippedAndTheOtherWritten", kLocked, L"Open", State::kNotHidden, State::kHidden,
      ERROR_ACCESS_DENIED},
     {"OnlyViewRefusesTheWrite", kLocked, kNoKey, State::kNotHidden, State::kNoEntry, ERROR_ACCESS_DENIED},
+    // A listed entry that cannot be read is not one that is not there.
+    {"ViewThatRefusesTheReadIsNotHiddenNotAbsent", kUnreadable, kNoKey, State::kNotHidden, State::kNoEntry,
+     ERROR_ACCESS_DENIED},
 };
 
 class HideFromAddRemove : public testing::TestWithParam<HideCase> {};
@@ -50,9 +54,10 @@ TEST_P(HideFromAddRemove, HidesEachViewThatListsTheProductAndSaysWhatItDid) {
   for (const auto& [entry, view] : {std::pair{test.entry32, View::k32}, std::pair{test.entry64, View::k64}}) {
     if (entry == kNoKey) continue;
     ASSERT_TRUE(entries.Add(code, view, entry == kNoDisplayName ? nullptr : entry.c_str()));
-    if (entry == kLocked) {
-      // Everyone may read and delete the key, nobody may set its values.
-      ASSERT_TRUE(SetKeyAccess(HKEY_LOCAL_MACHINE, UninstallPath(code), view, L"D:(D;;0x2;;;WD)(A;;GA;;;WD)"));
+    if (entry == kLocked || entry == kUnreadable) {
+      // Everyone may do all else with the key, nobody may set (0x2) or read (0x1) its values.
+      ASSERT_TRUE(SetKeyAccess(HKEY_LOCAL_MACHINE, UninstallPath(code), view,
+                               entry == kLocked ? L"D:(D;;0x2;;;WD)(A;;GA;;;WD)" : L"D:(D;;0x1;;;WD)(A;;GA;;;WD)"));
     }
   }
   FakeInstaller installer({{code, L"1.0"}});

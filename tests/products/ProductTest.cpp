@@ -4,7 +4,9 @@
 
 #include <string>
 
+#include "installer/Installer.h"
 #include "support/FakeInstaller.h"
+#include "support/TestRegistry.h"
 
 namespace {
 
@@ -25,6 +27,20 @@ TEST(Product, FailedVersionReadGivesTheEmptyVersion) {
   EXPECT_EQ(product.GetVersionString(), L"");
   int major = 0, minor = 0, build = 0, revision = 0;
   EXPECT_FALSE(product.ParseVersion(major, minor, build, revision));
+}
+
+}  // namespace
+
+namespace {
+
+// Wine's own installer, for what it answers once a product has gone (removed with another member,
+// or by another run) between the family's enumeration and its turn.
+TEST(ProductOnTheSystemInstaller, AProductNoLongerInstalledIsGoneAndNoCopyIsTried) {
+  Product product(installer::SystemInstaller(), NewProductCode());
+  const RemovalOutcome outcome = product.Remove();
+  EXPECT_EQ(outcome.removalError, 1605u);  // ERROR_UNKNOWN_PRODUCT
+  EXPECT_EQ(outcome.state, RemovalOutcome::State::kGone);
+  EXPECT_FALSE(outcome.copyRan);
 }
 
 }  // namespace

@@ -108,7 +108,8 @@ bool ValueExists(HKEY root, const std::wstring& path, const wchar_t* name, View 
 }
 
 bool KeyExists(HKEY root, const std::wstring& path, View view) {
-  return static_cast<bool>(OpenKey(root, path, KEY_READ, view));
+  // Only the key's own security asked for, so that a key that refuses reading its values counts.
+  return static_cast<bool>(OpenKey(root, path, READ_CONTROL, view));
 }
 
 bool WriteString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& text, View view) {

@@ -1,0 +1,58 @@
+#include "app/ReportText.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using State = ViewHideOutcome::State;
+
+MemberOutcome Hidden(const wchar_t* code, State view32, State view64, long error = 0) {
+  MemberOutcome outcome{code, L"1.0", MemberOutcome::Kind::kHide};
+  outcome.hide.view32 = {view32, view32 == State::kNotHidden ? error : 0};
+  outcome.hide.view64 = {view64, view64 == State::kNotHidden ? error : 0};
+  return outcome;
+}
+
+// Each member's record says what each view gave, the failed one first with the registry's error;
+// a member with any failed view counts as failed and makes the run's result 1603.
+TEST(HideReport, AFailedViewIsNamedWithItsErrorCountedAsFailedAndFailsTheRun) {
+  const std::vector<MemberOutcome> outcomes = {
+      Hidden(L"{H1}", State::kHidden, State::kNotHidden, 5),
+      Hidden(L"{H2}", State::kNoEntry, State::kHidden),
+      Hidden(L"{H3}", State::kNoEntry, State::kNoEntry),
+      {L"{H4}", L"2.0", MemberOutcome::Kind::kKeptNewest},
+  };
+  const std::wstring lines[] = {L"{H1} 1.0 not-hidden 64-bit error=5 hidden 32-bit", L"{H2} 1.0 hidden 64-bit",
+                                L"{H3} 1.0 no-entry", L"{H4} 2.0 kept newest"};
+  for (std::size_t i = 0; i < outcomes.size(); ++i) {
+    EXPECT_EQ(OutcomeLine(outcomes[i]), lines[i]);
+  }
+  EXPECT_EQ(ResultExitCode(outcomes), 1603);
+  EXPECT_EQ(HideSummaryLine(outcomes, 1603),
+            L"summary: 4 members, 1 hidden, 1 kept, 1 no-entry, 1 failed; exit code 1603");
+  EXPECT_EQ(ResultExitCode({outcomes[1], outcomes[2], outcomes[3]}), 0);
+}
+
+TEST(RecordText, EscapesWhatWouldEndOrSplitARecordAndNothingElse) {
+  const struct {
+    std::wstring text;
+    bool oneToken;
+    std::wstring escaped;
+  } cases[] = {
+      {L"Quorvin Sample \u00E9\U0001F600", false, L"Quorvin Sample \u00E9\U0001F600"},
+      {L"a\nb\rc\td\x7F" L"e\u0085f\u2028g\u2029h", false,
+       L"a\\u000Ab\\u000Dc\\u0009d\\u007Fe\\u0085f\\u2028g\\u2029h"},
+      {std::wstring(L"x\0y", 3), false, L"x\\u0000y"},
+      {L"\xD800-\xDC00-\U0001F600", false, L"\\uD800-\\uDC00-\U0001F600"},
+      {L"2.0 beta\u00A0\u3000x", true, L"2.0\\u0020beta\\u00A0\\u3000x"},
+      {L"2.0 beta", false, L"2.0 beta"},
+  };
+  for (const auto& test : cases) {
+    EXPECT_EQ(EscapeForRecord(test.text, test.oneToken), test.escaped) << testing::PrintToString(test.text);
+  }
+}
+
+}  // namespace
