@@ -6,7 +6,6 @@
 
 #include "installer/Installer.h"
 #include "support/FakeInstaller.h"
-#include "support/TestRegistry.h"
 
 namespace {
 
@@ -36,7 +35,8 @@ namespace {
 // Wine's own installer, for what it answers once a product has gone (removed with another member,
 // or by another run) between the family's enumeration and its turn.
 TEST(ProductOnTheSystemInstaller, AProductNoLongerInstalledIsGoneAndNoCopyIsTried) {
-  Product product(installer::SystemInstaller(), NewProductCode());
+  // A well-formed product code that nothing installs: the installer checks the form first (87).
+  Product product(installer::SystemInstaller(), L"{0F0E0D0C-0B0A-4909-8807-060504030201}");
   const RemovalOutcome outcome = product.Remove();
   EXPECT_EQ(outcome.removalError, 1605u);  // ERROR_UNKNOWN_PRODUCT
   EXPECT_EQ(outcome.state, RemovalOutcome::State::kGone);
