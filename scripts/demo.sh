@@ -42,7 +42,7 @@ log=$demo/wine.log
 for id in SAMPLE2 SAMPLE1 SAMPLE3 OTHER; do
   file_var=${id}_FILE
   status=0
-  wine msiexec /i "$(winepath -w "$packages/${!file_var}" 2>>"$log")" /qn 2>>"$log" || status=$?
+  wine msiexec /i "$(wine winepath -w "$packages/${!file_var}" 2>>"$log")" /qn 2>>"$log" || status=$?
   if ((status != 0)); then
     echo "msiexec failed on ${!file_var} with exit code $status (see $log)" >&2
     exit 1
