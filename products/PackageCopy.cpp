@@ -19,7 +19,8 @@ FileCopyFunction SetFileCopyForTesting(FileCopyFunction copy) noexcept {
 }
 
 bool PackageCopy::Create(const wchar_t* sourcePath, std::wstring_view packageName) {
-  if (!folder_.folder().empty() || !folder_.Create(packageName)) {
+  // Create refuses a second folder, so a copy is made at most once.
+  if (!folder_.Create(packageName)) {
     return false;
   }
   if (!fileCopy(sourcePath, folder_.filePath().c_str())) {
