@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "common/UniqueHandle.h"
 #include "installer/InstallerCodes.h"
 
 namespace {
@@ -31,15 +32,13 @@ void FakeInstaller::Log(const std::wstring& line) const {
   if (logFile.empty()) {
     return;
   }
-  const HANDLE file = CreateFileW(logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    return;
-  }
-  const std::string bytes(line.begin(), line.end());
+  const UniqueFile file(CreateFileW(logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  const std::string bytes = std::string(line.begin(), line.end()) + "\r\n";
   DWORD written = 0;
-  WriteFile(file, (bytes + "\r\n").data(), static_cast<DWORD>(bytes.size() + 2), &written, nullptr);
-  CloseHandle(file);
+  if (file) {
+    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  }
 }
 
 unsigned FakeInstaller::EnumRelatedProducts(const wchar_t* upgradeCode, unsigned long index,
