@@ -46,7 +46,8 @@ struct RemovalOutcome {
   };
   State state = State::kNotRemoved;
   bool restartNeeded = false;  // the removal that succeeded answered 3010 or 1641
-  unsigned removalError = 0;   // what the removal by product code answered
+  bool removalRan = false;     // the removal by product code was called
+  unsigned removalError = 0;   // what it answered
   bool copyRan = false;        // a copy of the cached package was made and the removal ran from it
   unsigned copyError = 0;      // what the removal from the copy answered, when it ran
   std::wstring installerLog;   // the installer's verbose log of this removal; empty without one

@@ -8,6 +8,19 @@
 
 class InstallerWait;
 
+// How a removal goes when the installer refuses it.
+struct RemovalPolicy {
+  // The classic /uninstall: every refusal, a busy installer and an unknown product too, takes the
+  // cached package through UninstallFromCachedPackage, and the outcome says only whether the
+  // product went. Otherwise a member already gone is kGone, a busy installer never leads to the
+  // cached package, and the outcome keeps what the installer answered each way.
+  bool classic = false;
+  // Waits out another installation: the removal waits and a busy answer is tried again until the
+  // deadline, and is kBlocked after it. nullptr: a busy answer fails the removal.
+  const InstallerWait* wait = nullptr;
+  std::wstring installerLog;  // gets the installer's verbose log of the removal; empty: no log
+};
+
 // Where a product's uninstall entry stands in one registry view.
 enum class EntryState {
   kNone,     // no key, or a key without DisplayName
@@ -36,7 +49,7 @@ class Product {
   [[nodiscard]] virtual bool HideFromAddRemove();
 
   // Removes the product silently without a restart, from its cached package when the installer
-  // refuses the plain removal. True when it was removed either way.
+  // refuses the plain removal: Remove with the classic policy. True when it was removed either way.
   [[nodiscard]] virtual bool Uninstall();
 
   // Reads the version as four numbers, -1 for each that the string does not give. False, with the
@@ -49,12 +62,9 @@ class Product {
   // Hides as HideFromAddRemove does, with the same registry calls, and says per view what came of it.
   [[nodiscard]] HideOutcome HideEntries();
 
-  // Removes as Uninstall does, with the same installer calls, and says which way it went and what
-  // the installer answered each way. A busy installer (1618) never leads to the cached package:
-  // without wait it fails the removal, with wait the removal waits and is tried again until the
-  // deadline, and is kBlocked after it. A non-empty installerLog gets the installer's verbose log.
-  [[nodiscard]] RemovalOutcome Remove(const InstallerWait* wait = nullptr,
-                                      const std::wstring& installerLog = {});
+  // The one removal path: by product code, silently, without a restart, then as policy says when
+  // the installer refuses. Says which way it went and what the installer answered each way.
+  [[nodiscard]] RemovalOutcome Remove(const RemovalPolicy& policy);
 
   // The uninstall entry's state in one view. Only reads; an entry that cannot be read is kNone.
   [[nodiscard]] EntryState EntryIn(EntryView view) const;

@@ -13,6 +13,21 @@ constexpr std::size_t kProductCodeBufferSize = 100;
 // order.
 bool RemovedBefore(const Product& left, const Product& right) { return left.IsNewerThan(right); }
 
+MemberIdentity IdentityOf(const Product& product) {
+  MemberIdentity member;
+  member.productCode = product.GetProductCode();
+  member.versionString = product.GetVersionString();
+  member.productName = product.ReadProperty(L"InstalledProductName");
+  if (member.productName.empty()) {
+    member.productName = product.ReadProperty(L"ProductName");
+  }
+  const int context = product.InstallContext();
+  member.context = context == installer::kContextMachine ? MemberIdentity::Context::kPerMachine
+                   : context != 0                       ? MemberIdentity::Context::kPerUser
+                                                        : MemberIdentity::Context::kUnknown;
+  return member;
+}
+
 MemberOutcome OutcomeFor(const Product& product, MemberOutcome::Kind kind) {
   MemberOutcome outcome;
   outcome.productCode = product.GetProductCode();
@@ -98,32 +113,13 @@ unsigned ProductFamily::HideAllExcept(std::wstring_view productCode) {
   return hidden;
 }
 
-template <typename RemoveMember>
-unsigned ProductFamily::RemoveNewestFirst(const Product* kept, RemoveMember remove) {
-  const int savedLevel = installer_.SetInternalUI(installer::kUiLevelNone);
-  // std::list::sort is stable: products of equal version keep their enumeration order.
-  products_.sort([](const std::unique_ptr<Product>& left, const std::unique_ptr<Product>& right) {
-    return RemovedBefore(*left, *right);
-  });
-  unsigned removed = 0;
-  for (std::unique_ptr<Product>& product : products_) {
-    if (remove(*product, product.get() == kept)) {
-      product.reset();
-      ++removed;
-    }
-  }
-  // The level this returns is the tool's own kUiLevelNone, set above: nothing to keep.
-  static_cast<void>(installer_.SetInternalUI(savedLevel));
-  products_.remove(nullptr);
-  return removed;
-}
-
 unsigned ProductFamily::UninstallAll() {
-  if (Count() == 0) {
-    return 0;
-  }
-  return RemoveNewestFirst(/*kept=*/nullptr,
-                           [](Product& product, bool) { return product.Uninstall(); });
+  RemovalOptions classic;
+  classic.classic = true;
+  const std::vector<MemberOutcome> outcomes = UninstallAllWithOutcomes(classic);
+  return static_cast<unsigned>(std::count_if(
+      outcomes.begin(), outcomes.end(),
+      [](const MemberOutcome& outcome) { return outcome.removal.Removed(); }));
 }
 
 std::vector<MemberOutcome> ProductFamily::UninstallAllWithOutcomes(const RemovalOptions& options) {
@@ -133,26 +129,38 @@ std::vector<MemberOutcome> ProductFamily::UninstallAllWithOutcomes(const Removal
   }
   // Chosen before the sort, as hiding chooses: the first enumerated of the highest version.
   const Product* kept = options.keepNewest ? Newest() : nullptr;
+  const int savedLevel = installer_.SetInternalUI(installer::kUiLevelNone);
+  // std::list::sort is stable: products of equal version keep their enumeration order.
+  products_.sort([](const std::unique_ptr<Product>& left, const std::unique_ptr<Product>& right) {
+    return RemovedBefore(*left, *right);
+  });
+  RemovalPolicy policy;
+  policy.classic = options.classic;
+  policy.wait = options.wait;
   bool blocked = false;
-  static_cast<void>(RemoveNewestFirst(kept, [&](Product& product, bool isKept) {
-    MemberOutcome outcome = OutcomeFor(product, isKept ? MemberOutcome::Kind::kKeptByKeepNewest
-                                                       : MemberOutcome::Kind::kRemoval);
+  for (std::unique_ptr<Product>& product : products_) {
+    const bool isKept = product.get() == kept;
+    MemberOutcome outcome = OutcomeFor(*product, isKept ? MemberOutcome::Kind::kKeptByKeepNewest
+                                                        : MemberOutcome::Kind::kRemoval);
     if (!isKept && blocked) {
       outcome.removal.state = RemovalOutcome::State::kBlocked;
     } else if (!isKept) {
-      const std::wstring log = options.installerLogPath
-                                   ? options.installerLogPath(outcome.productCode)
-                                   : std::wstring();
-      outcome.removal = product.Remove(options.wait, log);
+      policy.installerLog = options.installerLogPath ? options.installerLogPath(outcome.productCode)
+                                                     : std::wstring();
+      outcome.removal = product->Remove(policy);
       blocked = outcome.removal.state == RemovalOutcome::State::kBlocked;
     }
     if (options.onOutcome) {
       options.onOutcome(outcome);
     }
-    const bool removed = outcome.removal.Removed();
+    if (outcome.removal.Removed()) {
+      product.reset();
+    }
     outcomes.push_back(std::move(outcome));
-    return removed;
-  }));
+  }
+  // The level this returns is the tool's own kUiLevelNone, set above: nothing to keep.
+  static_cast<void>(installer_.SetInternalUI(savedLevel));
+  products_.remove(nullptr);
   return outcomes;
 }
 
@@ -169,16 +177,7 @@ std::vector<MemberListing> ProductFamily::List() const {
   std::vector<MemberListing> listing;
   for (const std::unique_ptr<Product>& product : products_) {
     MemberListing member;
-    member.productCode = product->GetProductCode();
-    member.versionString = product->GetVersionString();
-    member.productName = product->ReadProperty(L"InstalledProductName");
-    if (member.productName.empty()) {
-      member.productName = product->ReadProperty(L"ProductName");
-    }
-    const int context = product->InstallContext();
-    member.context = context == installer::kContextMachine ? MemberListing::Context::kPerMachine
-                     : context != 0                       ? MemberListing::Context::kPerUser
-                                                          : MemberListing::Context::kUnknown;
+    static_cast<MemberIdentity&>(member) = IdentityOf(*product);
     member.entry32 = product->EntryIn(EntryView::k32);
     member.entry64 = product->EntryIn(EntryView::k64);
     member.keptByHide = product.get() == newest;
@@ -187,4 +186,12 @@ std::vector<MemberListing> ProductFamily::List() const {
     listing.push_back(std::move(member));
   }
   return listing;
+}
+
+std::vector<MemberIdentity> ProductFamily::Describe() const {
+  std::vector<MemberIdentity> members;
+  for (const std::unique_ptr<Product>& product : products_) {
+    members.push_back(IdentityOf(*product));
+  }
+  return members;
 }

@@ -17,8 +17,9 @@ class InstallerWait;
 // Called with each member's outcome as soon as it is known.
 using OutcomeSink = std::function<void(const MemberOutcome&)>;
 
-// How the extended command line removes a family.
+// How a family is removed.
 struct RemovalOptions {
+  bool classic = false;                 // each member by RemovalPolicy::classic
   bool keepNewest = false;              // the member Newest() chooses stays installed
   const InstallerWait* wait = nullptr;  // waits out another installation; nullptr: 1618 fails
   // Where the installer's verbose log of a member's removal goes; unset: no log.
@@ -46,7 +47,8 @@ class ProductFamily {
   [[nodiscard]] virtual unsigned HideAllExcept(std::wstring_view productCode);
 
   // Uninstalls every product, newest first, with the installer's own interface switched off; the
-  // products removed leave the family. Returns how many were removed.
+  // products removed leave the family. Returns how many were removed. UninstallAllWithOutcomes
+  // with the classic policy.
   [[nodiscard]] virtual unsigned UninstallAll();
 
   // Hides as HideOldProducts does, and says what came of each member, in enumeration order (the
@@ -54,15 +56,19 @@ class ProductFamily {
   [[nodiscard]] std::vector<MemberOutcome> HideOldProductsWithOutcomes(
       const OutcomeSink& onOutcome = {});
 
-  // Uninstalls as UninstallAll does, and says what came of each member, in removal order. With
-  // keepNewest the member Newest() chooses stays installed (kKeptByKeepNewest) and in the family.
-  // Once a member is kBlocked (the wait's deadline has come), the rest are kBlocked untried.
+  // The one removal loop: every member newest first through Product::Remove, with the installer's
+  // interface switched off; says what came of each member, in removal order. With keepNewest the
+  // member Newest() chooses stays installed (kKeptByKeepNewest) and in the family. Once a member
+  // is kBlocked (the wait's deadline has come), the rest are kBlocked untried.
   [[nodiscard]] std::vector<MemberOutcome> UninstallAllWithOutcomes(
       const RemovalOptions& options = {});
 
   // Every member in enumeration order, with what each action would do. Reads only: no registry
   // write and no installer call that changes anything.
   [[nodiscard]] std::vector<MemberListing> List() const;
+
+  // Every member in enumeration order with its name and install context, read from the installer.
+  [[nodiscard]] std::vector<MemberIdentity> Describe() const;
 
   // The product with the highest version, the first enumerated of equals; nullptr when empty.
   [[nodiscard]] Product* Newest() const;
@@ -71,11 +77,6 @@ class ProductFamily {
   const std::list<std::unique_ptr<Product>>& products() const noexcept { return products_; }
 
  private:
-  // The removal loop of UninstallAll, shared by both forms: remove(product, isKept) is called for
-  // each member, newest first, and answers whether it was removed.
-  template <typename RemoveMember>
-  unsigned RemoveNewestFirst(const Product* kept, RemoveMember remove);
-
   // The choice of HideOldProducts: visit(product, kept) for each member in enumeration order,
   // kept for the one Newest() chose.
   template <typename Visit>

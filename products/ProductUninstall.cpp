@@ -74,10 +74,9 @@ unsigned Product::RemoveByProductCode(const InstallerWait* wait) {
 }
 
 bool Product::Uninstall() {
-  if (installer::IsSuccess(RemoveByProductCode())) {
-    return true;
-  }
-  return UninstallFromCachedPackage();
+  RemovalPolicy classic;
+  classic.classic = true;
+  return Remove(classic).Removed();
 }
 
 bool Product::UninstallFromCachedPackage() {
@@ -85,8 +84,9 @@ bool Product::UninstallFromCachedPackage() {
   return removal.ran && installer::IsSuccess(removal.result);
 }
 
-RemovalOutcome Product::Remove(const InstallerWait* wait, const std::wstring& installerLog) {
+RemovalOutcome Product::Remove(const RemovalPolicy& policy) {
   RemovalOutcome outcome;
+  const InstallerWait* const wait = policy.wait;
   if (wait != nullptr && !wait->UntilIdle()) {
     outcome.state = RemovalOutcome::State::kBlocked;
     return outcome;
@@ -96,12 +96,16 @@ RemovalOutcome Product::Remove(const InstallerWait* wait, const std::wstring& in
   // a handle that refuses links. Without the installer's own log the removal still runs, and the
   // report names none.
   PrivateFolder logFolder;
-  const bool logging = !installerLog.empty() && logFolder.Create(kInstallerLogName) &&
+  const bool logging = !policy.installerLog.empty() && logFolder.Create(kInstallerLogName) &&
                        installer_.EnableLog(logFolder.filePath().c_str()) == installer::kSuccess;
+  outcome.removalRan = true;
   outcome.removalError = RemoveByProductCode(wait);
   if (installer::IsSuccess(outcome.removalError)) {
     outcome.state = RemovalOutcome::State::kRemoved;
     outcome.restartNeeded = NeedsRestart(outcome.removalError);
+  } else if (policy.classic) {
+    outcome.state = UninstallFromCachedPackage() ? RemovalOutcome::State::kRemovedFromCopy
+                                                 : RemovalOutcome::State::kNotRemoved;
   } else if (outcome.removalError == installer::kUnknownProduct && InstallContext() == 0) {
     // Removed since the family was read: with another member (a suite), or by another run. Its
     // cached package is gone with it.
@@ -124,8 +128,8 @@ RemovalOutcome Product::Remove(const InstallerWait* wait, const std::wstring& in
   }
   if (logging) {
     static_cast<void>(installer_.EnableLog(/*logFile=*/nullptr));  // the next member logs elsewhere
-    if (AppendInstallerLog(logFolder.filePath(), installerLog)) {
-      outcome.installerLog = installerLog;
+    if (AppendInstallerLog(logFolder.filePath(), policy.installerLog)) {
+      outcome.installerLog = policy.installerLog;
     }
   }
   return outcome;

@@ -37,7 +37,7 @@ namespace {
 TEST(ProductOnTheSystemInstaller, AProductNoLongerInstalledIsGoneAndNoCopyIsTried) {
   // A well-formed product code that nothing installs: the installer checks the form first (87).
   Product product(installer::SystemInstaller(), L"{0F0E0D0C-0B0A-4909-8807-060504030201}");
-  const RemovalOutcome outcome = product.Remove();
+  const RemovalOutcome outcome = product.Remove(RemovalPolicy{});
   EXPECT_EQ(outcome.removalError, 1605u);  // ERROR_UNKNOWN_PRODUCT
   EXPECT_EQ(outcome.state, RemovalOutcome::State::kGone);
   EXPECT_FALSE(outcome.copyRan);
