@@ -38,8 +38,9 @@ constexpr const wchar_t* kUsageFormat =
     L" [/u:UPGRADECODE]    : msi UpgradeCode.\n"
     L"                       E.g. /u:{4B1D7E92-3A5C-4e81-B07F-6C2D9A18E35B}\n";
 
-void WriteBuffer(const wchar_t (&buffer)[kTextBufferSize]) {
-  WriteText(StandardStream::kOutput, {buffer, std::wcslen(buffer)});
+void WriteBuffer(const wchar_t (&buffer)[kTextBufferSize],
+                 StandardStream stream = StandardStream::kOutput) {
+  WriteText(stream, {buffer, std::wcslen(buffer)});
 }
 
 }  // namespace
@@ -60,11 +61,11 @@ const wchar_t* ExecutableFileName(const wchar_t* path) noexcept {
   return lastBackslash != nullptr ? lastBackslash + 1 : path;
 }
 
-void PrintBanner() {
+void PrintBanner(StandardStream stream) {
   wchar_t buffer[kTextBufferSize];
   FormatToBuffer(buffer, kBannerFormat, kToolVersionMajor, kToolVersionMinor, kToolVersionBuild,
                  kToolBuildFlavour);
-  WriteBuffer(buffer);
+  WriteBuffer(buffer, stream);
 }
 
 void PrintUsage() {

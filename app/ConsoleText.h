@@ -2,6 +2,8 @@
 
 #include <cstddef>
 
+#include "common/ConsoleWrite.h"
+
 // Every text the tool writes is formatted into a buffer of this many wide characters.
 constexpr std::size_t kTextBufferSize = 2000;
 
@@ -13,8 +15,8 @@ int FormatToBuffer(wchar_t (&buffer)[kTextBufferSize], const wchar_t* format, ..
 // The part of an executable path after its last backslash; the whole path when it has none.
 const wchar_t* ExecutableFileName(const wchar_t* path) noexcept;
 
-// Writes the banner to the standard output.
-void PrintBanner();
+// Writes the banner to the standard output, or to stream.
+void PrintBanner(StandardStream stream = StandardStream::kOutput);
 
 // Writes the usage text, with this executable's file name, to the standard output.
 void PrintUsage();

@@ -1,34 +1,36 @@
 #include "app/Entry.h"
 
-#include <new>
+#include <optional>
 
 #include "app/CommandLine.h"
 #include "app/ConsoleText.h"
-#include "app/ExtendedCommandLine.h"
 #include "app/ExitCodes.h"
-#include "app/ReportWriter.h"
+#include "app/ExtendedCommandLine.h"
+#include "app/ExtendedRun.h"
 #include "common/ConsoleWrite.h"
 
 namespace {
 
 int RunCommandLine(int argumentCount, const wchar_t* const* arguments,
                    installer::Installer& installer) {
-  PrintBanner();
   CommandLine commandLine;
   commandLine.Parse(argumentCount, arguments);
   // A line the classic rules accept is theirs, whatever it holds; so is every line without a new
   // switch. The extended rules only ever turn an invalid line into a valid one.
-  if (!commandLine.IsValid() && ExtendedCommandLine::HasNewSwitch(argumentCount, arguments)) {
-    ExtendedCommandLine extended;
-    extended.Parse(argumentCount, arguments);
-    if (extended.IsValid()) {
-      if (extended.help()) {
+  if (!commandLine.IsValid() && HasNewSwitch(argumentCount, arguments)) {
+    if (const std::optional<ExtendedOptions> options =
+            ParseExtendedCommandLine(argumentCount, arguments)) {
+      // With /json the standard output holds the document alone.
+      const bool json = options->json && !options->help;
+      PrintBanner(json ? StandardStream::kError : StandardStream::kOutput);
+      if (options->help) {
         PrintUsage();
+        return kExitSuccess;
       }
-      ReportWriter report;
-      return extended.Run(installer, report);
+      return RunExtendedCommandLine(*options, installer);
     }
   }
+  PrintBanner(StandardStream::kOutput);
   if (!commandLine.IsValid() || commandLine.help()) {
     PrintUsage();
   }
@@ -44,10 +46,8 @@ int RunToolCommandLine(int argumentCount, const wchar_t* const* arguments,
   // crash code that none does.
   try {
     return RunCommandLine(argumentCount, arguments, installer);
-  } catch (const std::bad_alloc&) {
-    WriteText(StandardStream::kError, L"The run stopped: out of memory.\n");
   } catch (...) {
-    WriteText(StandardStream::kError, L"The run stopped on an unexpected error.\n");
+    WriteText(StandardStream::kError, StoppedRunMessage() + L"\n");
   }
   return kExitInstallFailure;
 }

@@ -1,23 +1,7 @@
 #include "app/ExtendedCommandLine.h"
 
-#include <windows.h>
-
-#include <optional>
-#include <string_view>
-#include <vector>
-
-#include "app/ExitCodes.h"
 #include "app/HelpSwitches.h"
-#include "app/ReportText.h"
-#include "app/ReportWriter.h"
-#include "app/RunGates.h"
-#include "app/RunLog.h"
 #include "common/AsciiCase.h"
-#include "common/ConsoleWrite.h"
-#include "common/SystemMessage.h"
-#include "installer/Installer.h"
-#include "products/InstallerWait.h"
-#include "products/ProductFamily.h"
 
 namespace {
 
@@ -26,13 +10,13 @@ constexpr std::wstring_view kHideSwitch = L"/hideoldaddremoves";
 constexpr std::wstring_view kUninstallSwitch = L"/uninstall";
 constexpr std::wstring_view kReportSwitch = L"/report";
 constexpr std::wstring_view kKeepNewestSwitch = L"/keepnewest";
+constexpr std::wstring_view kJsonSwitch = L"/json";
 // Written in lower case only, as the classic command line has it.
 constexpr std::wstring_view kUpgradeCodeSwitch = L"/u:";
 // Switches with a value: it is everything after the first colon.
 constexpr std::wstring_view kLogSwitch = L"/log:";
 constexpr std::wstring_view kWaitSwitch = L"/wait:";
 constexpr unsigned long kLongestWaitSeconds = 86400;
-constexpr int kExitLogNotOpened = 110;  // ERROR_OPEN_FAILED
 
 constexpr std::size_t kGuidLength = 38;
 constexpr std::size_t kGuidDashes[] = {9, 14, 19, 24};
@@ -84,12 +68,13 @@ bool IsBracedGuid(std::wstring_view text) noexcept {
   return true;
 }
 
-bool ExtendedCommandLine::HasNewSwitch(int argumentCount, const wchar_t* const* arguments) {
+bool HasNewSwitch(int argumentCount, const wchar_t* const* arguments) {
   for (int i = 1; i < argumentCount; ++i) {
     const std::wstring_view argument = arguments[i];
     if (EqualsIgnoringAsciiCase(argument, kListSwitch) ||
         EqualsIgnoringAsciiCase(argument, kReportSwitch) ||
         EqualsIgnoringAsciiCase(argument, kKeepNewestSwitch) ||
+        EqualsIgnoringAsciiCase(argument, kJsonSwitch) ||
         StartsWithIgnoringAsciiCase(argument, kLogSwitch) ||
         StartsWithIgnoringAsciiCase(argument, kWaitSwitch)) {
       return true;
@@ -98,16 +83,10 @@ bool ExtendedCommandLine::HasNewSwitch(int argumentCount, const wchar_t* const* 
   return false;
 }
 
-void ExtendedCommandLine::Parse(int argumentCount, const wchar_t* const* arguments) {
-  action_ = ExtendedAction::kNone;
-  report_ = false;
-  keepNewest_ = false;
-  help_ = false;
-  upgradeCode_.clear();
-  logFile_.clear();
-  waitSeconds_.reset();
-  commandLine_ = JoinArguments(argumentCount, arguments);
-  startTick_ = GetTickCount();
+std::optional<ExtendedOptions> ParseExtendedCommandLine(int argumentCount,
+                                                        const wchar_t* const* arguments) {
+  ExtendedOptions options;
+  options.commandLine = JoinArguments(argumentCount, arguments);
   bool helpAsked = false;
   bool unknown = false;
   bool repeated = false;
@@ -129,110 +108,61 @@ void ExtendedCommandLine::Parse(int argumentCount, const wchar_t* const* argumen
     } else if (EqualsIgnoringAsciiCase(argument, kUninstallSwitch)) {
       first = SetOnce(uninstall);
     } else if (EqualsIgnoringAsciiCase(argument, kReportSwitch)) {
-      first = SetOnce(report_);
+      first = SetOnce(options.report);
     } else if (EqualsIgnoringAsciiCase(argument, kKeepNewestSwitch)) {
-      first = SetOnce(keepNewest_);
+      first = SetOnce(options.keepNewest);
+    } else if (EqualsIgnoringAsciiCase(argument, kJsonSwitch)) {
+      first = SetOnce(options.json);
     } else if (argument.substr(0, kUpgradeCodeSwitch.size()) == kUpgradeCodeSwitch) {
       first = SetOnce(upgradeCodeGiven);
       const std::wstring_view value = argument.substr(kUpgradeCodeSwitch.size());
       upgradeCodeMalformed = upgradeCodeMalformed || !IsBracedGuid(value);
-      upgradeCode_ = value;
+      options.upgradeCode = value;
     } else if (StartsWithIgnoringAsciiCase(argument, kLogSwitch)) {
       first = SetOnce(logGiven);
-      logFile_ = argument.substr(kLogSwitch.size());
-      valueMalformed = valueMalformed || logFile_.empty();
+      options.logFile = argument.substr(kLogSwitch.size());
+      valueMalformed = valueMalformed || options.logFile.empty();
     } else if (StartsWithIgnoringAsciiCase(argument, kWaitSwitch)) {
       first = SetOnce(waitGiven);
-      waitSeconds_ = ParseWaitSeconds(argument.substr(kWaitSwitch.size()));
-      valueMalformed = valueMalformed || !waitSeconds_;
+      options.waitSeconds = ParseWaitSeconds(argument.substr(kWaitSwitch.size()));
+      valueMalformed = valueMalformed || !options.waitSeconds;
     } else {
       unknown = true;
     }
     repeated = repeated || !first;
   }
   if (helpAsked && !unknown) {
-    help_ = true;
-    valid_ = true;
-    return;
+    ExtendedOptions help;
+    help.help = true;
+    return help;
   }
   const int actions = (list ? 1 : 0) + (hide ? 1 : 0) + (uninstall ? 1 : 0);
-  action_ = list ? ExtendedAction::kList
-            : hide ? ExtendedAction::kHideOld
-            : uninstall ? ExtendedAction::kUninstall
-                        : ExtendedAction::kNone;
-  valid_ = !unknown && !repeated && !valueMalformed && actions == 1 && upgradeCodeGiven &&
-           !upgradeCodeMalformed && (!keepNewest_ || uninstall) && (!waitGiven || uninstall);
+  const bool valid = !unknown && !repeated && !valueMalformed && actions == 1 &&
+                     upgradeCodeGiven && !upgradeCodeMalformed &&
+                     (!options.keepNewest || uninstall) && (!waitGiven || uninstall);
+  if (!valid) {
+    return std::nullopt;
+  }
+  options.action = list ? ExtendedAction::kList
+                   : hide ? ExtendedAction::kHideOld
+                          : ExtendedAction::kUninstall;
+  return options;
 }
 
-int ExtendedCommandLine::Run(installer::Installer& installer, ReportWriter& report) const {
-  if (const std::optional<int> gateExitCode = GateExitCode(IsValid(), help_)) {
-    return *gateExitCode;
-  }
-  RunLog log;
-  if (!logFile_.empty()) {
-    std::wstring failure;
-    if (!log.Open(logFile_, failure)) {
-      WriteText(StandardStream::kError,
-                L"Cannot open the log file " + logFile_ + L": " + failure + L"\n");
-      return kExitLogNotOpened;
+std::wstring JoinArguments(int argumentCount, const wchar_t* const* arguments) {
+  std::wstring line;
+  for (int i = 0; i < argumentCount; ++i) {
+    const std::wstring_view argument = arguments[i];
+    if (i > 0) {
+      line += L' ';
     }
-    log.WriteHeader(commandLine_);
-    report.AttachLog(&log);
-  }
-  report.ShowOnConsole(report_ || action_ == ExtendedAction::kList);
-  const int exitCode = RunAction(installer, report, log);
-  if (!logFile_.empty()) {
-    log.WriteRecord(L"exit code " + std::to_wstring(exitCode));
-  }
-  report.AttachLog(nullptr);
-  return exitCode;
-}
-
-int ExtendedCommandLine::RunAction(installer::Installer& installer, ReportWriter& report,
-                                   RunLog& log) const {
-  ProductFamily family(installer, upgradeCode_);
-  if (action_ == ExtendedAction::kList) {
-    const std::vector<MemberListing> members = family.List();
-    for (const MemberListing& member : members) {
-      report.WriteLine(ListingLine(member));
+    if (argument.empty() || argument.find_first_of(L" \t\"") != std::wstring_view::npos) {
+      line += L'"';
+      line += argument;
+      line += L'"';
+    } else {
+      line += argument;
     }
-    if (members.empty()) {
-      report.WriteLine(NoMembersLine(upgradeCode_));
-    }
-    return kExitSuccess;
   }
-  // Each member's line goes out as soon as it is done, so a log's time stamps say when.
-  const OutcomeSink writeLine = [&report](const MemberOutcome& outcome) {
-    report.WriteLine(OutcomeLine(outcome));
-  };
-  const bool hiding = action_ == ExtendedAction::kHideOld;
-  std::vector<MemberOutcome> outcomes;
-  if (hiding) {
-    outcomes = family.HideOldProductsWithOutcomes(writeLine);
-  } else {
-    std::optional<InstallerWait> wait;
-    if (waitSeconds_) {
-      wait.emplace(startTick_, *waitSeconds_, InstallerWait::kRetryPauseMilliseconds,
-                   [&log](unsigned long error) {
-                     log.WriteRecord(L"cannot tell whether another installation runs (the "
-                                     L"installer's execution mutex: " +
-                                     SystemErrorText(error) +
-                                     L"); a removal the installer answers as busy is retried");
-                   });
-    }
-    RemovalOptions options;
-    options.keepNewest = keepNewest_;
-    options.wait = wait ? &*wait : nullptr;
-    if (!logFile_.empty()) {
-      options.installerLogPath = [&log](const std::wstring& productCode) {
-        return log.InstallerLogPath(productCode);
-      };
-    }
-    options.onOutcome = writeLine;
-    outcomes = family.UninstallAllWithOutcomes(options);
-  }
-  const int exitCode = ResultExitCode(outcomes);
-  report.WriteLine(hiding ? HideSummaryLine(outcomes, exitCode)
-                          : RemovalSummaryLine(outcomes, exitCode));
-  return exitCode;
+  return line;
 }

@@ -1,6 +1,7 @@
 #include "app/ReportText.h"
 
-#include "app/ExitCodes.h"
+#include "app/RunResult.h"
+#include "common/Utf8.h"
 
 namespace {
 
@@ -8,9 +9,6 @@ namespace {
 constexpr std::wstring_view kNoVersion = L"-";
 
 constexpr wchar_t kHexDigits[] = L"0123456789ABCDEF";
-
-bool IsHighSurrogate(wchar_t character) { return character >= 0xD800 && character <= 0xDBFF; }
-bool IsLowSurrogate(wchar_t character) { return character >= 0xDC00 && character <= 0xDFFF; }
 
 bool EndsOrSplitsARecord(wchar_t character) {
   return character < 0x20 || (character >= 0x7F && character <= 0x9F) || character == 0x2028 ||
@@ -169,43 +167,20 @@ std::wstring OutcomeLine(const MemberOutcome& outcome) {
   return Head(outcome.productCode, outcome.versionString) + L" kept keepnewest";
 }
 
-std::wstring HideSummaryLine(const std::vector<MemberOutcome>& outcomes, int exitCode) {
-  std::size_t hidden = 0, kept = 0, noEntry = 0, failed = 0;
-  for (const MemberOutcome& outcome : outcomes) {
-    if (outcome.kind == MemberOutcome::Kind::kKeptNewest) {
-      ++kept;
-    } else if (outcome.hide.AnyFailed()) {
-      ++failed;
-    } else if (outcome.hide.AnyHidden()) {
-      ++hidden;
-    } else {
-      ++noEntry;
-    }
-  }
-  return L"summary: " + Count(outcomes.size(), L"members, ") + Count(hidden, L"hidden, ") +
-         Count(kept, L"kept, ") + Count(noEntry, L"no-entry, ") + Count(failed, L"failed; ") +
-         L"exit code " + std::to_wstring(exitCode);
+std::wstring HideSummaryLine(const RunSummary& summary, int exitCode) {
+  return L"summary: " + Count(summary.members, L"members, ") + Count(summary.hidden, L"hidden, ") +
+         Count(summary.kept, L"kept, ") + Count(summary.noEntry, L"no-entry, ") +
+         Count(summary.failed, L"failed; ") + L"exit code " + std::to_wstring(exitCode);
 }
 
-std::wstring RemovalSummaryLine(const std::vector<MemberOutcome>& outcomes, int exitCode) {
-  std::size_t removed = 0, restart = 0, kept = 0, failed = 0, blocked = 0;
-  for (const MemberOutcome& outcome : outcomes) {
-    if (outcome.kind == MemberOutcome::Kind::kKeptByKeepNewest) {
-      ++kept;
-    } else if (outcome.removal.state == RemovalOutcome::State::kBlocked) {
-      ++blocked;
-    } else if (outcome.removal.Removed()) {
-      ++removed;
-      restart += outcome.removal.restartNeeded ? 1 : 0;
-    } else {
-      ++failed;
-    }
-  }
+std::wstring RemovalSummaryLine(const RunSummary& summary, int exitCode) {
   // The blocked count shows only when a wait ran out, so lines of runs without /wait stay as they were.
-  const std::wstring blockedCount = blocked > 0 ? L", " + Count(blocked, L"blocked") : L"";
-  return L"summary: " + Count(outcomes.size(), L"members, ") + Count(removed, L"removed, ") +
-         Count(restart, L"restart-needed, ") + Count(kept, L"kept, ") + Count(failed, L"failed") +
-         blockedCount + L"; exit code " + std::to_wstring(exitCode);
+  const std::wstring blockedCount =
+      summary.blocked > 0 ? L", " + Count(summary.blocked, L"blocked") : L"";
+  return L"summary: " + Count(summary.members, L"members, ") +
+         Count(summary.removed, L"removed, ") + Count(summary.restartNeeded, L"restart-needed, ") +
+         Count(summary.kept, L"kept, ") + Count(summary.failed, L"failed") + blockedCount +
+         L"; exit code " + std::to_wstring(exitCode);
 }
 
 std::wstring ListingLine(const MemberListing& member) {
@@ -225,32 +200,4 @@ std::wstring ListingLine(const MemberListing& member) {
 
 std::wstring NoMembersLine(std::wstring_view upgradeCode) {
   return std::wstring(upgradeCode) + L" no-members";
-}
-
-int ResultExitCode(const std::vector<MemberOutcome>& outcomes) noexcept {
-  bool failed = false;
-  bool blocked = false;
-  bool restart = false;
-  for (const MemberOutcome& outcome : outcomes) {
-    switch (outcome.kind) {
-      case MemberOutcome::Kind::kHide:
-        failed = failed || outcome.hide.AnyFailed();
-        break;
-      case MemberOutcome::Kind::kRemoval:
-        blocked = blocked || outcome.removal.state == RemovalOutcome::State::kBlocked;
-        failed = failed || outcome.removal.state == RemovalOutcome::State::kNotRemoved;
-        restart = restart || outcome.removal.restartNeeded;
-        break;
-      case MemberOutcome::Kind::kKeptNewest:
-      case MemberOutcome::Kind::kKeptByKeepNewest:
-        break;
-    }
-  }
-  if (failed) {
-    return kExitInstallFailure;
-  }
-  if (blocked) {
-    return kExitInstallerBusy;
-  }
-  return restart ? kExitRestartNeeded : kExitSuccess;
 }

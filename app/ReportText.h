@@ -2,10 +2,11 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "products/MemberListing.h"
 #include "products/MemberOutcome.h"
+
+struct RunSummary;
 
 // The texts of the extended command line's report: one record per line, the product code and the
 // version first, then stable lower-case words, so that findstr finds them. Text from a package
@@ -22,8 +23,8 @@ std::wstring OutcomeLine(const MemberOutcome& outcome);
 
 // "summary: 3 members, 2 hidden, 1 kept, 0 no-entry, 0 failed; exit code 0" for hiding, and
 // "summary: 3 members, 2 removed, 1 restart-needed, 1 kept, 0 failed; exit code 3010" for removal.
-std::wstring HideSummaryLine(const std::vector<MemberOutcome>& outcomes, int exitCode);
-std::wstring RemovalSummaryLine(const std::vector<MemberOutcome>& outcomes, int exitCode);
+std::wstring HideSummaryLine(const RunSummary& summary, int exitCode);
+std::wstring RemovalSummaryLine(const RunSummary& summary, int exitCode);
 
 // "{CODE} 1.0.0 per-machine 32-bit=visible 64-bit=none hide=hide uninstall=3 keepnewest=remove
 // name=Quorvin Sample": the name last, since it may hold spaces.
@@ -32,7 +33,3 @@ std::wstring ListingLine(const MemberListing& member);
 // "{UPGRADECODE} no-members"
 std::wstring NoMembersLine(std::wstring_view upgradeCode);
 
-// The exit code of an action's outcomes: 1603 when a member could not be hidden or removed, else
-// 1618 when another installation held the installer past the wait, else 3010 when a removal needs
-// a restart, else 0.
-int ResultExitCode(const std::vector<MemberOutcome>& outcomes) noexcept;

@@ -73,24 +73,6 @@ std::wstring LocalTimeStamp() {
   return stamp;
 }
 
-std::wstring JoinArguments(int argumentCount, const wchar_t* const* arguments) {
-  std::wstring line;
-  for (int i = 0; i < argumentCount; ++i) {
-    const std::wstring_view argument = arguments[i];
-    if (i > 0) {
-      line += L' ';
-    }
-    if (argument.empty() || argument.find_first_of(L" \t\"") != std::wstring_view::npos) {
-      line += L'"';
-      line += argument;
-      line += L'"';
-    } else {
-      line += argument;
-    }
-  }
-  return line;
-}
-
 bool RunLog::Open(const std::wstring& path, std::wstring& failure) {
   if (!file_.Open(path, failure)) {
     return false;
@@ -100,10 +82,8 @@ bool RunLog::Open(const std::wstring& path, std::wstring& failure) {
 }
 
 void RunLog::WriteHeader(std::wstring_view commandLine) {
-  std::wstring header = L"msitool " + std::to_wstring(kToolVersionMajor) + L'.' +
-                        std::to_wstring(kToolVersionMinor) + L'.' +
-                        std::to_wstring(kToolVersionBuild) + L" started: user=" + UserName() +
-                        L" computer=" + ComputerName() + L" command line: ";
+  std::wstring header = std::wstring(L"msitool ") + kToolVersionText + L" started: user=" +
+                       UserName() + L" computer=" + ComputerName() + L" command line: ";
   // A line end in an argument would start a record of its own.
   header += EscapeForRecord(commandLine, /*oneToken=*/false);
   WriteRecord(header);

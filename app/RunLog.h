@@ -36,6 +36,3 @@ class RunLog {
 // 2026-12-09T14:05:09.042+01:00.
 std::wstring LocalTimeStamp();
 
-// The argument vector, the program included, as one line; an argument with a space or a quote, or
-// an empty one, in double quotes.
-std::wstring JoinArguments(int argumentCount, const wchar_t* const* arguments);

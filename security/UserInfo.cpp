@@ -46,6 +46,8 @@ bool MakesAdministrator(const SID_AND_ATTRIBUTES& group, PSID administrators) {
 
 }  // namespace
 
+const wchar_t* PrivilegeErrorText() noexcept { return kPrivilegeError; }
+
 bool UserInfo::CheckAdministrator() const {
   if (IsAdministrator()) {
     return true;

@@ -13,3 +13,6 @@ class UserInfo {
   // enabled, or (from platform major version 6) for deny only. Any failure answers false.
   [[nodiscard]] bool IsAdministrator() const;
 };
+
+// The privilege error, as CheckAdministrator writes it: four lines, each ending with a line end.
+const wchar_t* PrivilegeErrorText() noexcept;

@@ -144,11 +144,11 @@ INSTANTIATE_TEST_SUITE_P(Lines, Compatibility, testing::ValuesIn(kUnchangedLines
 TEST(ExtendedCommandLine, UpgradeCodeTakesEverythingAfterTheSwitch) {
   const std::vector<std::wstring> arguments = {L"/list", kCode};
   const std::vector<const wchar_t*> argv = Argv(arguments);
-  ExtendedCommandLine line;
-  line.Parse(static_cast<int>(argv.size()), argv.data());
-  EXPECT_TRUE(line.IsValid());
-  EXPECT_EQ(line.action(), ExtendedAction::kList);
-  EXPECT_EQ(line.upgradeCode(), kFamily);
+  const std::optional<ExtendedOptions> options =
+      ParseExtendedCommandLine(static_cast<int>(argv.size()), argv.data());
+  ASSERT_TRUE(options);
+  EXPECT_EQ(options->action, ExtendedAction::kList);
+  EXPECT_EQ(options->upgradeCode, kFamily);
 }
 
 TEST(ExtendedCommandLine, BracedGuidRule) {

@@ -1,5 +1,8 @@
 #include "app/ReportText.h"
 
+#include "app/ExitCodes.h"
+#include "app/RunResult.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -30,10 +33,10 @@ TEST(HideReport, AFailedViewIsNamedWithItsErrorCountedAsFailedAndFailsTheRun) {
   for (std::size_t i = 0; i < outcomes.size(); ++i) {
     EXPECT_EQ(OutcomeLine(outcomes[i]), lines[i]);
   }
-  EXPECT_EQ(ResultExitCode(outcomes), 1603);
-  EXPECT_EQ(HideSummaryLine(outcomes, 1603),
+  EXPECT_EQ(ResultExitCode(Summarize(outcomes)), 1603);
+  EXPECT_EQ(HideSummaryLine(Summarize(outcomes), 1603),
             L"summary: 4 members, 1 hidden, 1 kept, 1 no-entry, 1 failed; exit code 1603");
-  EXPECT_EQ(ResultExitCode({outcomes[1], outcomes[2], outcomes[3]}), 0);
+  EXPECT_EQ(ResultExitCode(Summarize({outcomes[1], outcomes[2], outcomes[3]})), 0);
 }
 
 TEST(RecordText, EscapesWhatWouldEndOrSplitARecordAndNothingElse) {

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "app/Entry.h"
+#include "app/ExitCodes.h"
+#include "app/ExtendedCommandLine.h"
 #include "app/RunLog.h"
 #include "common/LogFile.h"
 #include "common/UniqueHandle.h"
@@ -20,7 +22,6 @@
 namespace {
 
 const std::wstring kFamily = L"{00000000-0000-0000-0000-0000000000AA}";
-constexpr int kLogNotOpened = 110;  // ERROR_OPEN_FAILED
 // 2026-12-09T14:05:09.042+01:00, then a space.
 const std::string kStamp = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d )";
 
@@ -115,7 +116,7 @@ TEST_F(RunLogFile, ThatCannotBeOpenedStopsTheRunBeforeAnythingIsDone) {
   ASSERT_TRUE(CreateDirectoryW((folder_.path() + L"taken.log").c_str(), nullptr));
   const ToolRun run =
       RunTool({L"/uninstall", L"/log:" + folder_.path() + L"taken.log", L"/u:" + kFamily}, installer_);
-  EXPECT_EQ(run.exitCode, kLogNotOpened);
+  EXPECT_EQ(run.exitCode, kExitLogNotOpened);
   EXPECT_TRUE(installer_.calls.empty());
   const std::vector<std::string> lines = Lines(run.standardError);
   ASSERT_EQ(lines.size(), 1u) << run.standardError;
@@ -146,7 +147,7 @@ TEST_F(RunLogFile, ThatIsALinkOrNoPlainFileIsRefusedAndNothingIsDone) {
   };
   for (const auto& [path, reason] : cases) {
     const ToolRun run = RunTool({L"/uninstall", L"/log:" + path, L"/u:" + kFamily}, installer_);
-    EXPECT_EQ(run.exitCode, kLogNotOpened);
+    EXPECT_EQ(run.exitCode, kExitLogNotOpened);
     EXPECT_EQ(run.standardError, "Cannot open the log file " + Narrow(path) + ": " + reason + "\n");
   }
   EXPECT_TRUE(installer_.calls.empty());
@@ -157,7 +158,7 @@ TEST_F(RunLogFile, ThatCannotBeOpenedLeavesNoFolderItMadeForIt) {
   // A name that ends in a separator is a folder: the folders are made, then the file fails.
   const ToolRun run =
       RunTool({L"/list", L"/log:" + folder_.path() + L"new\\deeper/", L"/u:" + kFamily}, installer_);
-  EXPECT_EQ(run.exitCode, kLogNotOpened);
+  EXPECT_EQ(run.exitCode, kExitLogNotOpened);
   EXPECT_FALSE(FileExists(folder_.path() + L"new"));
 }
 

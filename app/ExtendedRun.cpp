@@ -1,0 +1,133 @@
+#include "app/ExtendedRun.h"
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "app/ExitCodes.h"
+#include "app/ExtendedCommandLine.h"
+#include "app/JsonDocument.h"
+#include "app/ReportText.h"
+#include "app/ReportWriter.h"
+#include "app/RunLog.h"
+#include "app/RunResult.h"
+#include "common/ConsoleWrite.h"
+#include "common/SystemMessage.h"
+#include "products/InstallerWait.h"
+#include "products/ProductFamily.h"
+#include "security/UserInfo.h"
+
+namespace {
+
+// The run's context for its action.
+struct ActionRun {
+  const ExtendedOptions& options;
+  installer::Installer& installer;
+  ReportWriter& report;
+  RunLog& log;
+  unsigned long startTick;  // the /wait: deadline counts from here
+};
+
+void ListFamily(const ActionRun& run, ProductFamily& family, RunResult& result) {
+  result.listing = family.List();
+  for (const MemberListing& member : result.listing) {
+    run.report.WriteLine(ListingLine(member));
+  }
+  if (result.listing.empty()) {
+    run.report.WriteLine(NoMembersLine(run.options.upgradeCode));
+  }
+  result.summary = RunSummary{};
+  result.summary->members = result.listing.size();
+  result.exitCode = kExitSuccess;
+}
+
+std::vector<MemberOutcome> RemoveFamily(const ActionRun& run, ProductFamily& family,
+                                        const OutcomeSink& onOutcome) {
+  std::optional<InstallerWait> wait;
+  if (run.options.waitSeconds) {
+    RunLog& log = run.log;
+    wait.emplace(run.startTick, *run.options.waitSeconds, InstallerWait::kRetryPauseMilliseconds,
+                 [&log](unsigned long error) {
+                   log.WriteRecord(L"cannot tell whether another installation runs (the "
+                                   L"installer's execution mutex: " +
+                                   SystemErrorText(error) +
+                                   L"); a removal the installer answers as busy is retried");
+                 });
+  }
+  RemovalOptions options;
+  options.keepNewest = run.options.keepNewest;
+  options.wait = wait ? &*wait : nullptr;
+  if (!run.options.logFile.empty()) {
+    const RunLog& log = run.log;
+    options.installerLogPath = [&log](const std::wstring& productCode) {
+      return log.InstallerLogPath(productCode);
+    };
+  }
+  options.onOutcome = onOutcome;
+  return family.UninstallAllWithOutcomes(options);
+}
+
+void RunAction(const ActionRun& run, RunResult& result) {
+  ProductFamily family(run.installer, run.options.upgradeCode);
+  if (run.options.action == ExtendedAction::kList) {
+    ListFamily(run, family, result);
+    return;
+  }
+  // Read before the action: a removed member can no longer be asked.
+  result.members = family.Describe();
+  // Each member's line goes out as soon as it is done, so a log's time stamps say when.
+  ReportWriter& report = run.report;
+  const OutcomeSink writeLine = [&report](const MemberOutcome& outcome) {
+    report.WriteLine(OutcomeLine(outcome));
+  };
+  const bool hiding = run.options.action == ExtendedAction::kHideOld;
+  result.outcomes = hiding ? family.HideOldProductsWithOutcomes(writeLine)
+                           : RemoveFamily(run, family, writeLine);
+  result.summary = Summarize(result.outcomes);
+  result.exitCode = ResultExitCode(*result.summary);
+  report.WriteLine(hiding ? HideSummaryLine(*result.summary, result.exitCode)
+                          : RemovalSummaryLine(*result.summary, result.exitCode));
+}
+
+void Stop(RunResult& result, int exitCode, const std::wstring& message) {
+  result.exitCode = exitCode;
+  result.error = RunError{exitCode, message};
+}
+
+}  // namespace
+
+int RunExtendedCommandLine(const ExtendedOptions& options, installer::Installer& installer) {
+  const unsigned long startTick = GetTickCount();
+  RunResult result;
+  RunLog log;
+  ReportWriter report;
+  std::wstring failure;
+  if (!UserInfo().CheckAdministrator()) {
+    std::wstring message = PrivilegeErrorText();
+    message.pop_back();  // the last line end
+    Stop(result, kExitAccessDenied, message);
+  } else if (!options.logFile.empty() && !log.Open(options.logFile, failure)) {
+    Stop(result, kExitLogNotOpened, L"Cannot open the log file " + options.logFile + L": " + failure);
+    WriteText(StandardStream::kError, result.error->message + L"\n");
+  } else {
+    if (!options.logFile.empty()) {
+      log.WriteHeader(options.commandLine);
+      report.AttachLog(&log);
+    }
+    report.ShowOnConsole(!options.json &&
+                         (options.report || options.action == ExtendedAction::kList));
+    try {
+      RunAction({options, installer, report, log, startTick}, result);
+    } catch (...) {
+      Stop(result, kExitInstallFailure, StoppedRunMessage());
+      result.summary.reset();
+      WriteText(StandardStream::kError, result.error->message + L"\n");
+    }
+    log.WriteRecord(L"exit code " + std::to_wstring(result.exitCode));
+  }
+  if (options.json) {
+    WriteText(StandardStream::kOutput, JsonDocument(options, result));
+  }
+  return result.exitCode;
+}

@@ -1,0 +1,251 @@
+#include "app/JsonDocument.h"
+
+#include <string_view>
+
+#include "app/ExtendedCommandLine.h"
+#include "app/RunResult.h"
+#include "app/ToolVersion.h"
+#include "common/JsonWriter.h"
+
+namespace {
+
+const wchar_t* ActionName(ExtendedAction action) {
+  switch (action) {
+    case ExtendedAction::kList:
+      return L"list";
+    case ExtendedAction::kHideOld:
+      return L"hide";
+    case ExtendedAction::kUninstall:
+    case ExtendedAction::kNone:
+      break;
+  }
+  return L"uninstall";
+}
+
+const wchar_t* ContextName(MemberIdentity::Context context) {
+  switch (context) {
+    case MemberIdentity::Context::kPerMachine:
+      return L"per-machine";
+    case MemberIdentity::Context::kPerUser:
+      return L"per-user";
+    case MemberIdentity::Context::kUnknown:
+      break;
+  }
+  return nullptr;
+}
+
+const wchar_t* EntryName(EntryState state) {
+  switch (state) {
+    case EntryState::kVisible:
+      return L"visible";
+    case EntryState::kHidden:
+      return L"hidden";
+    case EntryState::kNone:
+      break;
+  }
+  return L"none";
+}
+
+const wchar_t* ViewStateName(ViewHideOutcome::State state) {
+  switch (state) {
+    case ViewHideOutcome::State::kHidden:
+      return L"hidden";
+    case ViewHideOutcome::State::kNotHidden:
+      return L"not-hidden";
+    case ViewHideOutcome::State::kNoEntry:
+      break;
+  }
+  return L"no-entry";
+}
+
+// The record word of the text report, as one token.
+const wchar_t* ResultName(const MemberOutcome& outcome) {
+  switch (outcome.kind) {
+    case MemberOutcome::Kind::kKeptNewest:
+      return L"kept-newest";
+    case MemberOutcome::Kind::kKeptByKeepNewest:
+      return L"kept-keepnewest";
+    case MemberOutcome::Kind::kHide:
+      return outcome.hide.AnyFailed()   ? L"not-hidden"
+             : outcome.hide.AnyHidden() ? L"hidden"
+                                        : L"no-entry";
+    case MemberOutcome::Kind::kRemoval:
+      break;
+  }
+  switch (outcome.removal.state) {
+    case RemovalOutcome::State::kRemoved:
+      return L"removed";
+    case RemovalOutcome::State::kRemovedFromCopy:
+      return L"removed-from-copy";
+    case RemovalOutcome::State::kBlocked:
+      return L"blocked";
+    case RemovalOutcome::State::kGone:
+      return L"gone";
+    case RemovalOutcome::State::kNotRemoved:
+      break;
+  }
+  return L"not-removed";
+}
+
+void StringOrNull(JsonWriter& json, std::wstring_view key, const wchar_t* text) {
+  json.Key(key);
+  if (text != nullptr) {
+    json.String(text);
+  } else {
+    json.Null();
+  }
+}
+
+// Package text that may be empty: null then.
+void TextOrNull(JsonWriter& json, std::wstring_view key, const std::wstring& text) {
+  StringOrNull(json, key, text.empty() ? nullptr : text.c_str());
+}
+
+void NumberOrNull(JsonWriter& json, std::wstring_view key, bool present, long long number) {
+  json.Key(key);
+  if (present) {
+    json.Number(number);
+  } else {
+    json.Null();
+  }
+}
+
+void Identity(JsonWriter& json, const MemberIdentity& member) {
+  json.Key(L"productCode");
+  json.String(member.productCode);
+  TextOrNull(json, L"version", member.versionString);
+  TextOrNull(json, L"name", member.productName);
+  StringOrNull(json, L"context", ContextName(member.context));
+}
+
+void ListedMember(JsonWriter& json, const MemberListing& member) {
+  json.BeginObject();
+  Identity(json, member);
+  json.Key(L"entries");
+  json.BeginObject();
+  StringOrNull(json, L"view32", EntryName(member.entry32));
+  StringOrNull(json, L"view64", EntryName(member.entry64));
+  json.EndObject();
+  json.Key(L"plan");
+  json.BeginObject();
+  StringOrNull(json, L"hide", member.keptByHide ? L"keep" : L"hide");
+  json.Key(L"uninstallOrder");
+  json.Number(member.removalPosition);
+  StringOrNull(json, L"keepNewest", member.keptByKeepNewest() ? L"keep" : L"remove");
+  json.EndObject();
+  json.EndObject();
+}
+
+void View(JsonWriter& json, std::wstring_view key, const ViewHideOutcome& view) {
+  json.Key(key);
+  json.BeginObject();
+  StringOrNull(json, L"state", ViewStateName(view.state));
+  NumberOrNull(json, L"error", view.state == ViewHideOutcome::State::kNotHidden, view.error);
+  json.EndObject();
+}
+
+void ActedMember(JsonWriter& json, const MemberOutcome& outcome, const RunResult& result) {
+  json.BeginObject();
+  MemberIdentity identity;
+  identity.productCode = outcome.productCode;
+  identity.versionString = outcome.versionString;
+  for (const MemberIdentity& member : result.members) {
+    if (member.productCode == outcome.productCode) {
+      identity = member;
+    }
+  }
+  Identity(json, identity);
+  StringOrNull(json, L"result", ResultName(outcome));
+  const RemovalOutcome& removal = outcome.removal;
+  json.Key(L"restartNeeded");
+  json.Bool(removal.restartNeeded);
+  json.Key(L"views");
+  if (outcome.kind == MemberOutcome::Kind::kHide) {
+    json.BeginObject();
+    View(json, L"view32", outcome.hide.view32);
+    View(json, L"view64", outcome.hide.view64);
+    json.EndObject();
+  } else {
+    json.Null();
+  }
+  NumberOrNull(json, L"installerError", removal.removalRan, removal.removalError);
+  NumberOrNull(json, L"copyError", removal.copyRan, removal.copyError);
+  TextOrNull(json, L"installerLog", removal.installerLog);
+  json.EndObject();
+}
+
+void Count(JsonWriter& json, std::wstring_view key, std::size_t count) {
+  json.Key(key);
+  json.Number(static_cast<long long>(count));
+}
+
+void Summary(JsonWriter& json, ExtendedAction action, const RunSummary& summary) {
+  json.BeginObject();
+  Count(json, L"members", summary.members);
+  if (action == ExtendedAction::kHideOld) {
+    Count(json, L"hidden", summary.hidden);
+    Count(json, L"kept", summary.kept);
+    Count(json, L"noEntry", summary.noEntry);
+    Count(json, L"failed", summary.failed);
+  } else if (action == ExtendedAction::kUninstall) {
+    Count(json, L"removed", summary.removed);
+    Count(json, L"restartNeeded", summary.restartNeeded);
+    Count(json, L"kept", summary.kept);
+    Count(json, L"failed", summary.failed);
+    Count(json, L"blocked", summary.blocked);
+  }
+  json.EndObject();
+}
+
+}  // namespace
+
+std::wstring JsonDocument(const ExtendedOptions& options, const RunResult& result) {
+  JsonWriter json;
+  json.BeginObject();
+  json.Key(L"schemaVersion");
+  json.Number(kJsonSchemaVersion);
+  json.Key(L"tool");
+  json.BeginObject();
+  json.Key(L"name");
+  json.String(L"msitool");
+  json.Key(L"version");
+  json.String(kToolVersionText);
+  json.EndObject();
+  StringOrNull(json, L"action", ActionName(options.action));
+  json.Key(L"upgradeCode");
+  json.String(options.upgradeCode);
+  json.Key(L"keepNewest");
+  json.Bool(options.keepNewest);
+  NumberOrNull(json, L"waitSeconds", options.waitSeconds.has_value(),
+               options.waitSeconds.value_or(0));
+  json.Key(L"exitCode");
+  json.Number(result.exitCode);
+  json.Key(L"error");
+  if (result.error) {
+    json.BeginObject();
+    json.Key(L"code");
+    json.Number(result.error->code);
+    json.Key(L"message");
+    json.String(result.error->message);
+    json.EndObject();
+  } else {
+    json.Null();
+  }
+  json.Key(L"members");
+  json.BeginArray();
+  for (const MemberListing& member : result.listing) {
+    ListedMember(json, member);
+  }
+  for (const MemberOutcome& outcome : result.outcomes) {
+    ActedMember(json, outcome, result);
+  }
+  json.EndArray();
+  json.Key(L"summary");
+  if (result.summary) {
+    Summary(json, options.action, *result.summary);
+  } else {
+    json.Null();
+  }
+  json.EndObject();
+  return json.text() + L"\n";
+}

@@ -1,0 +1,24 @@
+#include "app/RunResult.h"
+
+RunSummary Summarize(const std::vector<MemberOutcome>& outcomes) {
+  RunSummary summary;
+  summary.members = outcomes.size();
+  for (const MemberOutcome& outcome : outcomes) {
+    if (outcome.kind == MemberOutcome::Kind::kKeptNewest ||
+        outcome.kind == MemberOutcome::Kind::kKeptByKeepNewest) {
+      ++summary.kept;
+    } else if (outcome.kind == MemberOutcome::Kind::kHide) {
+      ++(outcome.hide.AnyFailed()   ? summary.failed
+         : outcome.hide.AnyHidden() ? summary.hidden
+                                    : summary.noEntry);
+    } else if (outcome.removal.state == RemovalOutcome::State::kBlocked) {
+      ++summary.blocked;
+    } else if (outcome.removal.Removed()) {
+      ++summary.removed;
+      summary.restartNeeded += outcome.removal.restartNeeded ? 1 : 0;
+    } else {
+      ++summary.failed;
+    }
+  }
+  return summary;
+}

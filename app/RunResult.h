@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "products/MemberListing.h"
+#include "products/MemberOutcome.h"
+
+// What one run of the extended command line came to, whatever form reports it: the text records,
+// the log and the JSON document are all drawn from this.
+
+// The counts of an action's summary. A listing counts its members only.
+struct RunSummary {
+  std::size_t members = 0;
+  std::size_t hidden = 0;         // hiding: hidden in at least one view, none failed
+  std::size_t kept = 0;           // the newest hiding keeps, or the member /keepnewest keeps
+  std::size_t noEntry = 0;        // hiding: no entry in either view
+  std::size_t failed = 0;         // not hidden in a view, or not removed
+  std::size_t removed = 0;        // removed either way, or gone already
+  std::size_t restartNeeded = 0;  // of the removed
+  std::size_t blocked = 0;        // another installation held the installer to the deadline
+};
+
+// Why a run stopped before its action was done: the exit code and its line on the standard error.
+struct RunError {
+  int code = 0;
+  std::wstring message;
+};
+
+struct RunResult {
+  std::vector<MemberIdentity> members;   // the family in enumeration order, read before the action
+  std::vector<MemberListing> listing;    // /list
+  std::vector<MemberOutcome> outcomes;   // an action's, in the order of its report
+  std::optional<RunSummary> summary;     // absent when the run stopped before its action was done
+  int exitCode = 0;
+  std::optional<RunError> error;
+};
+
+// The counts of an action's outcomes.
+[[nodiscard]] RunSummary Summarize(const std::vector<MemberOutcome>& outcomes);

@@ -1,0 +1,105 @@
+#include "common/JsonWriter.h"
+
+#include "common/Utf8.h"
+
+namespace {
+
+constexpr wchar_t kHexDigits[] = L"0123456789abcdef";
+
+void AppendEscaped(std::wstring& text, wchar_t character) {
+  text += L"\\u";
+  for (int shift = 12; shift >= 0; shift -= 4) {
+    text += kHexDigits[(character >> shift) & 0xF];
+  }
+}
+
+// Valid JSON needs only C0, the quote and the backslash escaped. DEL, C1 and the line and
+// paragraph separators are escaped as well, so that a document read as JavaScript or shown on a
+// console says exactly what it holds.
+bool NeedsEscape(wchar_t character) {
+  return character < 0x20 || (character >= 0x7F && character <= 0x9F) || character == 0x2028 ||
+         character == 0x2029;
+}
+
+}  // namespace
+
+void JsonWriter::NewLine() {
+  text_ += L'\n';
+  text_.append(2 * levelEmpty_.size(), L' ');
+}
+
+void JsonWriter::BeforeValue() {
+  if (afterKey_) {
+    afterKey_ = false;
+    return;
+  }
+  if (!levelEmpty_.empty()) {
+    if (!levelEmpty_.back()) {
+      text_ += L',';
+    }
+    levelEmpty_.back() = false;
+    NewLine();
+  }
+}
+
+void JsonWriter::Open(wchar_t bracket) {
+  BeforeValue();
+  text_ += bracket;
+  levelEmpty_.push_back(true);
+}
+
+void JsonWriter::Close(wchar_t bracket) {
+  const bool empty = levelEmpty_.back();
+  levelEmpty_.pop_back();
+  if (!empty) {
+    NewLine();
+  }
+  text_ += bracket;
+}
+
+void JsonWriter::BeginObject() { Open(L'{'); }
+void JsonWriter::EndObject() { Close(L'}'); }
+void JsonWriter::BeginArray() { Open(L'['); }
+void JsonWriter::EndArray() { Close(L']'); }
+
+void JsonWriter::Key(std::wstring_view name) {
+  String(name);
+  text_ += L": ";
+  afterKey_ = true;
+}
+
+void JsonWriter::String(std::wstring_view text) {
+  BeforeValue();
+  text_ += L'"';
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const wchar_t character = text[i];
+    if (IsHighSurrogate(character) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+      text_ += character;
+      text_ += text[++i];
+    } else if (character == L'"' || character == L'\\') {
+      text_ += L'\\';
+      text_ += character;
+    } else if (NeedsEscape(character) || IsHighSurrogate(character) ||
+               IsLowSurrogate(character)) {
+      AppendEscaped(text_, character);
+    } else {
+      text_ += character;
+    }
+  }
+  text_ += L'"';
+}
+
+void JsonWriter::Number(long long number) {
+  BeforeValue();
+  text_ += std::to_wstring(number);
+}
+
+void JsonWriter::Bool(bool value) {
+  BeforeValue();
+  text_ += value ? L"true" : L"false";
+}
+
+void JsonWriter::Null() {
+  BeforeValue();
+  text_ += L"null";
+}
