@@ -6,7 +6,7 @@
 # Idempotent: apt-get runs only when a package is missing.
 set -euo pipefail
 
-packages=(cmake g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 wine32:i386 wixl msitools googletest python3
+packages=(cmake g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 wine32:i386 wixl msitools googletest python3 python3-jsonschema
   bsdutils git zip unzip osslsigncode openssl)
 
 missing=()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds a release from a clean tree: bash scripts/release.sh [--allow-dirty]
-# Writes msitool-<version>-win32-x86.zip (msitool.exe, README.md, LICENSE), SHA256SUMS and RELEASE.txt
+# Writes msitool-<version>-win32-x86.zip (msitool.exe, README.md, LICENSE, the JSON schema of /json),
+# SHA256SUMS and RELEASE.txt
 # into build/release (MSITOOL_RELEASE_DIR picks another folder), from a fresh build in
 # build/release-x86 (MSITOOL_RELEASE_BUILD_DIR).
 #
@@ -117,11 +118,11 @@ else
   echo "== No code-signing certificate (MSITOOL_SIGN_PFX): the release is UNSIGNED"
 fi
 rm -f "$stage/msitool.exe.unsigned"
-cp README.md LICENSE "$stage/"
+cp README.md LICENSE docs/msitool-result.schema.json "$stage/"
 
 # Fixed times, modes and order, and no extra attributes (-X) or folder entries (-D): the zip depends
-# only on the three files and the commit.
-files=(msitool.exe README.md LICENSE)
+# only on the four files and the commit.
+files=(msitool.exe README.md LICENSE msitool-result.schema.json)
 chmod 0644 "${files[@]/#/$stage/}"
 touch -d "@$epoch" "${files[@]/#/$stage/}"
 zip_name=msitool-$version-win32-x86.zip

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <new>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -11,6 +14,7 @@
 #include "installer/InstallerCodes.h"
 #include "support/CapturedStream.h"
 #include "support/FakeInstaller.h"
+#include "support/JsonDocuments.h"
 #include "support/TemporaryFiles.h"
 
 namespace {
@@ -184,6 +188,10 @@ struct RunCase {
 
 void PrintTo(const RunCase& test, std::ostream* stream) { *stream << test.name; }
 
+// Every kind of character that could break a record or a JSON text: line ends, separators, C1, a
+// lone surrogate, a tab, NBSP, a quote, a backslash and a character outside the BMP.
+const std::wstring kHostileName = L"Name\r\n{A8} 1.0 per-machine\u2028\u0085\xD800\t\u00A0\"\\\U0001F600";
+
 const std::wstring kOther = L"{00000000-0000-0000-0000-0000000000BB}";
 const char kFamilyListing[] =
     "{A1} 1.0 per-machine 32-bit=none 64-bit=none hide=hide uninstall=3 keepnewest=remove name=\n"
@@ -276,10 +284,11 @@ const RunCase kRunCases[] = {
      "summary: 1 members, 0 removed, 0 restart-needed, 0 kept, 1 failed; exit code 1603\n"},
     {"PackageTextCannotForgeOrSplitARecord",
      {{L"{A1}", L"2.0 beta\n{A9} 9.9 removed", {}, {}, 0, 0, true, 4,
-       {{L"ProductName", L"Name\r\n{A8} 1.0 per-machine\u2028\u0085\xD800\t\u00A0"}}}},
+       {{L"ProductName", kHostileName}}}},
      {L"/list", kCode}, 0, {},
      "{A1} 2.0\\u0020beta\\u000A{A9}\\u00209.9\\u0020removed per-machine 32-bit=none 64-bit=none hide=keep "
-     "uninstall=1 keepnewest=keep name=Name\\u000D\\u000A{A8} 1.0 per-machine\\u2028\\u0085\\uD800\\u0009\xC2\xA0\n"},
+     "uninstall=1 keepnewest=keep name=Name\\u000D\\u000A{A8} 1.0 per-machine\\u2028\\u0085\\uD800\\u0009\xC2\xA0"
+     "\"\\\xF0\x9F\x98\x80\n"},
     {"BusyWithoutWaitIsAFailureWithoutCopy", {Busy(Member(L"{A1}", L"1.0"))}, {L"/uninstall", L"/report", kCode},
      1603, {},
      "{A1} 1.0 not-removed error=1618 no-copy\n"
@@ -295,21 +304,36 @@ const RunCase kRunCases[] = {
      "summary: 3 members, 0 removed, 0 restart-needed, 0 kept, 1 failed, 2 blocked; exit code 1603\n"},
 };
 
-class ExtendedRun : public testing::TestWithParam<RunCase> {};
+class ExtendedRun : public testing::TestWithParam<RunCase> {
+ protected:
+  // The case's members, each with a cached package in cache unless it has none.
+  void Prepare(FakeInstaller& installer, const ScratchFolder& cache) {
+    for (FakeProduct& member : installer.products) {
+      if (member.installResult == kNoCopy) {
+        member.installResult = 0;
+        continue;
+      }
+      member.packageName = member.productCode + L".msi";
+      member.localPackage = cache.path() + L"cached-" + *member.packageName;
+      ASSERT_TRUE(WriteFileBytes(*member.localPackage, "package"));
+    }
+  }
+};
+
+// The word a record says about its member, as one token: "kept newest" is kept-newest.
+std::wstring RecordWord(const std::string& record) {
+  std::istringstream fields(record);
+  std::string code, version, word, next;
+  fields >> code >> version >> word >> next;
+  if (word == "kept" || (word == "removed" && next == "from-copy")) word += "-" + next;
+  return std::wstring(word.begin(), word.end());
+}
 
 TEST_P(ExtendedRun, ReportsEachMemberAndTheResultExitCode) {
   const RunCase& test = GetParam();
   const ScratchFolder cache;
   FakeInstaller installer(test.members);
-  for (FakeProduct& member : installer.products) {
-    if (member.installResult == kNoCopy) {
-      member.installResult = 0;
-      continue;
-    }
-    member.packageName = member.productCode + L".msi";
-    member.localPackage = cache.path() + L"cached-" + *member.packageName;
-    ASSERT_TRUE(WriteFileBytes(*member.localPackage, "package"));
-  }
+  Prepare(installer, cache);
   const Output output = ToolRun(test.arguments, installer);
   EXPECT_EQ(output.exitCode, test.exitCode);
   FakeInstaller classic;
@@ -323,6 +347,51 @@ TEST_P(ExtendedRun, ReportsEachMemberAndTheResultExitCode) {
   if (test.arguments[0] == L"/list") {
     EXPECT_EQ(installer.CallCount(L"SetInternalUI") + installer.CallCount(L"ConfigureProductEx") +
                   installer.CallCount(L"InstallProduct"), 0);
+  }
+}
+
+// The same line with /json: the same run, told as one document on the standard output that names
+// the members of the text report in its order, with the same results and exit code.
+TEST_P(ExtendedRun, JsonTellsTheSameRunAsTheReport) {
+  const RunCase& test = GetParam();
+  if (!test.report) return;  // help: the usage, as without /json
+  const ScratchFolder cache;
+  FakeInstaller installer(test.members);
+  Prepare(installer, cache);
+  std::vector<std::wstring> arguments = test.arguments;
+  arguments.push_back(L"/json");
+  const Output output = ToolRun(arguments, installer);
+  KeepJsonDocument(std::string("app-") + test.name, output.standardOutput);
+  EXPECT_EQ(output.exitCode, test.exitCode);
+  EXPECT_EQ(output.standardError, Banner());
+  EXPECT_EQ(output.standardOutput.rfind("{\n", 0), 0u);
+  EXPECT_EQ(JsonNumber(output.standardOutput, L"exitCode"), test.exitCode);
+  EXPECT_EQ(installer.removed, test.removed);
+  std::vector<std::wstring> codes, words;
+  std::istringstream records(test.report);
+  for (std::string record; std::getline(records, record);) {
+    if (record.rfind("summary:", 0) == 0 || record.find(" no-members") != std::string::npos) continue;
+    codes.push_back(std::wstring(record.begin(), record.begin() + record.find(' ')));
+    words.push_back(RecordWord(record));
+  }
+  if (!codes.empty()) {
+    EXPECT_EQ(JsonStrings(output.standardOutput, L"productCode"), codes);
+  }
+  if (JsonStrings(output.standardOutput, L"action") != std::vector<std::wstring>{L"list"} && !codes.empty()) {
+    EXPECT_EQ(JsonStrings(output.standardOutput, L"result"), words);
+  }
+  // Package text reads back exactly as the installer gave it, whatever it holds.
+  std::vector<std::wstring> texts;
+  for (const FakeProduct& member : test.members) {
+    texts.push_back(member.version.value_or(L""));
+    for (const auto& property : member.properties) texts.push_back(property.second);
+  }
+  for (const wchar_t* key : {L"version", L"name"}) {
+    std::vector<std::wstring> values = JsonStrings(output.standardOutput, key);
+    values.erase(values.begin());  // the tool's own
+    for (const std::wstring& text : values) {
+      EXPECT_NE(std::find(texts.begin(), texts.end(), text), texts.end()) << std::string(key, key + std::wcslen(key));
+    }
   }
 }
 
@@ -340,6 +409,13 @@ TEST(RunToolCommandLine, AnExceptionEndsEitherCommandLinesRunWith1603AndOneLine)
     EXPECT_EQ(output.exitCode, 1603);
     EXPECT_EQ(output.standardError, "The run stopped: out of memory.\n");
   }
+  // With /json the document still comes, and says why the run stopped.
+  ThrowingInstaller installer;
+  const Output output = ToolRun({L"/list", L"/json", kCode}, installer);
+  KeepJsonDocument("app-stopped", output.standardOutput);
+  EXPECT_EQ(output.exitCode, 1603);
+  EXPECT_EQ(output.standardError, Banner() + "The run stopped: out of memory.\n");
+  EXPECT_EQ(JsonStrings(output.standardOutput, L"message"), std::vector<std::wstring>{L"The run stopped: out of memory."});
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExtendedRun, testing::ValuesIn(kRunCases),

@@ -69,19 +69,22 @@ openssl pkcs12 -export -inkey "$work/signer.key" -in "$work/signer.pem" -out "$w
   -passout "pass:$password"
 
 # check_release NAME: the folder holds the zip, SHA256SUMS and RELEASE.txt, and the zip exactly
-# msitool.exe, README.md and LICENSE, the latter two as in the tree; the files land in NAME/unzipped.
+# msitool.exe, README.md, LICENSE and the JSON schema, the last three as in the tree; the files land
+# in NAME/unzipped.
 check_release() {
   local dir=$work/$1/release
   check "$1: the release folder holds the zip, SHA256SUMS and RELEASE.txt" \
     test "$(ls "$dir")" = "$(printf '%s\n' RELEASE.txt SHA256SUMS "$zip_name")"
-  check "$1: the zip holds msitool.exe, README.md and LICENSE, in that order" \
-    test "$(unzip -Z1 "$dir/$zip_name")" = "$(printf '%s\n' msitool.exe README.md LICENSE)"
+  check "$1: the zip holds msitool.exe, README.md, LICENSE and the JSON schema, in that order" \
+    test "$(unzip -Z1 "$dir/$zip_name")" = "$(printf '%s\n' msitool.exe README.md LICENSE msitool-result.schema.json)"
   check "$1: SHA256SUMS names the zip" test "$(awk '{print $2}' "$dir/SHA256SUMS")" = "$zip_name"
   check "$1: sha256sum -c SHA256SUMS passes" bash -c 'cd "$1" && sha256sum -c SHA256SUMS' - "$dir"
   mkdir -p "$work/$1/unzipped"
   unzip -q "$dir/$zip_name" -d "$work/$1/unzipped"
   check "$1: README.md is the tree's" cmp "$source_dir/README.md" "$work/$1/unzipped/README.md"
   check "$1: LICENSE is the tree's" cmp "$source_dir/LICENSE" "$work/$1/unzipped/LICENSE"
+  check "$1: the JSON schema is the tree's" \
+    cmp "$source_dir/docs/msitool-result.schema.json" "$work/$1/unzipped/msitool-result.schema.json"
 }
 
 echo "== Unsigned release"

@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "endtoend/EndToEnd.h"
+#include "support/JsonDocuments.h"
+#include "support/TemporaryFiles.h"
+#include "support/Tokens.h"
+#include "support/WindowsXpOverride.h"
+
+// Each run with /json writes one document to the standard output and the banner to the standard
+// error; the documents are kept for the schema check that follows the tests.
+namespace {
+
+constexpr DWORD kInstallFailure = 1603;
+constexpr DWORD kRestartNeeded = 3010;
+constexpr DWORD kLogNotOpened = 110;
+
+std::wstring Family(const wchar_t* upgradeCode) { return L" /u:" + std::wstring(upgradeCode); }
+
+// Runs the tool with arguments, expects the banner on the standard error and after it nothing or
+// what starts with errorText, keeps the document as name, and returns it.
+std::string Document(const std::string& name, const std::wstring& arguments, DWORD exitCode,
+                     const std::string& errorText = "", HANDLE token = nullptr) {
+  const ProcessOutput output = RunTool(arguments, token);
+  EXPECT_EQ(exitCode, output.exitCode) << name;
+  if (errorText.empty()) {
+    EXPECT_EQ(kBanner, output.standardError) << name;
+  } else {
+    EXPECT_EQ(0u, output.standardError.rfind(kBanner + errorText, 0)) << output.standardError;
+  }
+  EXPECT_EQ(exitCode, JsonNumber(output.standardOutput, L"exitCode")) << name;
+  KeepJsonDocument("endtoend-" + name, output.standardOutput);
+  return output.standardOutput;
+}
+
+std::size_t Occurrences(const std::vector<std::wstring>& values, const std::wstring& value) {
+  return static_cast<std::size_t>(std::count(values.begin(), values.end(), value));
+}
+
+// x64 2.0.0, x86 1.0.0, and 3.0.0 with its twin.
+class JsonFamilyTest : public InstalledProductsTest {
+ protected:
+  JsonFamilyTest() : InstalledProductsTest({kSample2, kSample1, kSample3, kSample3Twin}) {}
+};
+
+TEST_F(JsonFamilyTest, ListHideAndRemovalEachTellTheirRunAsOneDocument) {
+  const std::string listing = Document("list", L"/list /json" + Family(kSampleUpgradeCode), kSuccess);
+  EXPECT_EQ(4u, JsonStrings(listing, L"productCode").size());
+  EXPECT_EQ(1u, Occurrences(JsonStrings(listing, L"keepNewest"), L"keep"));
+  EXPECT_EQ(Occurrences(JsonStrings(listing, L"name"), L"Quorvin Sample"), 4u);
+
+  // The x86 member's entry refuses the write: that member is not hidden, the run fails.
+  ASSERT_TRUE(SetKeyAccess(HKEY_LOCAL_MACHINE, UninstallPath(kSample1.productCode), PackageView(kSample1),
+                           L"D:(D;;0x2;;;WD)(A;;GA;;;WD)"));
+  const std::string hiding = Document("hide", L"/hideoldaddremoves /json" + Family(kSampleUpgradeCode),
+                                      kInstallFailure);
+  ASSERT_TRUE(SetKeyAccess(HKEY_LOCAL_MACHINE, UninstallPath(kSample1.productCode), PackageView(kSample1),
+                           L"D:(A;;GA;;;WD)"));
+  const std::vector<std::wstring> hideResults = JsonStrings(hiding, L"result");
+  EXPECT_EQ(1u, Occurrences(hideResults, L"not-hidden"));
+  EXPECT_EQ(2u, Occurrences(hideResults, L"hidden"));
+  EXPECT_EQ(1u, Occurrences(hideResults, L"kept-newest"));
+  EXPECT_EQ(1, JsonNumber(hiding, L"failed"));
+  ExpectHidden(kSample2);
+
+  const std::wstring log = TemporaryFolder() + L"msitool-json-test.log";
+  const std::string removal =
+      Document("keepnewest", L"/uninstall /keepnewest /report /json /log:" + log + Family(kSampleUpgradeCode), kSuccess);
+  const std::vector<std::wstring> removalResults = JsonStrings(removal, L"result");
+  EXPECT_EQ((std::vector<std::wstring>{L"kept-keepnewest", L"removed", L"removed", L"removed"}), removalResults);
+  EXPECT_EQ(3u, JsonStrings(removal, L"installerLog").size());
+  EXPECT_EQ(3, JsonNumber(removal, L"removed"));
+  ExpectRemoved(kSample1);
+  ExpectRemoved(kSample2);
+  DeleteFileW(log.c_str());
+}
+
+class JsonRefusedRemovalTest : public InstalledProductsTest {
+ protected:
+  JsonRefusedRemovalTest() : InstalledProductsTest({kRefusing}) {}
+};
+
+TEST_F(JsonRefusedRemovalTest, ARemovalFromTheCopyTellsBothAnswers) {
+  const std::string removal = Document("refused", L"/uninstall /json" + Family(kRefusingUpgradeCode), kSuccess);
+  EXPECT_EQ(std::vector<std::wstring>{L"removed-from-copy"}, JsonStrings(removal, L"result"));
+  EXPECT_EQ(static_cast<long long>(kInstallFailure), JsonNumber(removal, L"installerError"));
+  EXPECT_EQ(0, JsonNumber(removal, L"copyError"));
+  ExpectRemoved(kRefusing);
+}
+
+class JsonRestartTest : public InstalledProductsTest {
+ protected:
+  JsonRestartTest() : InstalledProductsTest({kRestart}) {}
+};
+
+TEST_F(JsonRestartTest, ARestartIsTheExitCodeAndTheMembersFlag) {
+  const std::string removal = Document("restart", L"/uninstall /json" + Family(kRestartUpgradeCode), kRestartNeeded);
+  EXPECT_NE(std::string::npos, removal.find("\"restartNeeded\": true"));
+  EXPECT_EQ(1, JsonNumber(removal, L"restartNeeded"));
+  ExpectRemoved(kRestart);
+}
+
+TEST(JsonStopTest, ALogThatCannotBeOpenedIsTheDocumentsError) {
+  // A folder is no log file.
+  const std::string document = Document(
+      "log-refused", L"/list /json /log:C:\\windows" + Family(kSampleUpgradeCode), kLogNotOpened,
+      "Cannot open the log file C:\\windows: ");
+  EXPECT_EQ(static_cast<long long>(kLogNotOpened), JsonNumber(document, L"code"));
+  EXPECT_NE(std::string::npos, document.find("\"summary\": null"));
+}
+
+// Wine reports version 5.1 to msitool.exe, where a token without an enabled Administrators group
+// is refused.
+class JsonGateTest : public testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(windowsXp_.Apply()); }
+  void TearDown() override { windowsXp_.Remove(); }
+
+ private:
+  WindowsXpOverride windowsXp_{L"msitool.exe"};
+};
+
+TEST_F(JsonGateTest, ARunRefusedAtTheGateStillWritesItsDocument) {
+  const UniqueToken token = MakeTokenWithoutAdministrators();
+  ASSERT_TRUE(token);
+  const std::string document =
+      Document("gate", L"/list /json" + Family(kSampleUpgradeCode), kAccessDenied, kPrivilegeError, token.get());
+  EXPECT_EQ(static_cast<long long>(kAccessDenied), JsonNumber(document, L"code"));
+  EXPECT_EQ(0u, JsonStrings(document, L"productCode").size());
+}
+
+}  // namespace

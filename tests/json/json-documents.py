@@ -1,0 +1,76 @@
+#!/usr/bin/env python3
+"""json-documents.py clear|validate DIR [SCHEMA]: the JSON documents that the tests' runs of msitool
+wrote into DIR (one file each), checked against the schema with Debian's jsonschema.
+
+clear empties DIR before the tests. validate checks the schema itself, parses every document
+strictly (one document, UTF-8 without BOM, ending in a line end), validates it, and fails unless the
+documents together show every action, every exit code and every member result; so a test that
+stopped writing its documents cannot pass unseen."""
+import json
+import pathlib
+import shutil
+import sys
+
+import jsonschema
+
+REQUIRED_ACTIONS = {"list", "hide", "uninstall"}
+REQUIRED_EXIT_CODES = {0, 5, 110, 1603, 1618, 3010}
+REQUIRED_RESULTS = {"hidden", "kept-newest", "no-entry", "not-hidden", "removed", "removed-from-copy",
+                    "kept-keepnewest", "not-removed", "blocked", "gone"}
+
+
+def reject_constant(name):
+    raise ValueError(f"not JSON: {name}")
+
+
+def read_document(path):
+    data = path.read_bytes()
+    if data.startswith(b"\xef\xbb\xbf"):
+        raise ValueError("starts with a byte order mark")
+    if not data.endswith(b"\n"):
+        raise ValueError("does not end with a line end")
+    # Strict: the whole text is one document, in UTF-8, with no NaN or Infinity.
+    return json.loads(data.decode("utf-8", errors="strict"), parse_constant=reject_constant)
+
+
+def validate(folder, schema_path):
+    schema = json.loads(pathlib.Path(schema_path).read_text(encoding="utf-8"))
+    jsonschema.Draft202012Validator.check_schema(schema)
+    validator = jsonschema.Draft202012Validator(schema)
+    documents = sorted(pathlib.Path(folder).glob("*.json"))
+    failures = 0
+    actions, exit_codes, results = set(), set(), set()
+    for path in documents:
+        try:
+            document = read_document(path)
+        except ValueError as error:
+            print(f"{path.name}: {error}")
+            failures += 1
+            continue
+        errors = sorted(validator.iter_errors(document), key=lambda e: list(e.absolute_path))
+        for error in errors:
+            print(f"{path.name}: {'/'.join(map(str, error.absolute_path))}: {error.message}")
+        failures += len(errors) > 0
+        actions.add(document.get("action"))
+        exit_codes.add(document.get("exitCode"))
+        results.update(member.get("result") for member in document.get("members", []) if "result" in member)
+    for what, missing in (("actions", REQUIRED_ACTIONS - actions), ("exit codes", REQUIRED_EXIT_CODES - exit_codes),
+                          ("results", REQUIRED_RESULTS - results)):
+        if missing:
+            print(f"no document shows these {what}: {sorted(missing)}")
+            failures += 1
+    print(f"{len(documents)} documents, {failures} failures")
+    return failures == 0
+
+
+def main():
+    action, folder = sys.argv[1], sys.argv[2]
+    if action == "clear":
+        shutil.rmtree(folder, ignore_errors=True)
+        pathlib.Path(folder).mkdir(parents=True)
+        return 0
+    return 0 if validate(folder, sys.argv[3]) else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
