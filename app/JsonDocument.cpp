@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "app/ExtendedCommandLine.h"
+#include "app/ReportText.h"
 #include "app/RunResult.h"
 #include "app/ToolVersion.h"
 #include "common/JsonWriter.h"
@@ -32,18 +33,6 @@ const wchar_t* ContextName(MemberIdentity::Context context) {
       break;
   }
   return nullptr;
-}
-
-const wchar_t* EntryName(EntryState state) {
-  switch (state) {
-    case EntryState::kVisible:
-      return L"visible";
-    case EntryState::kHidden:
-      return L"hidden";
-    case EntryState::kNone:
-      break;
-  }
-  return L"none";
 }
 
 const wchar_t* ViewStateName(ViewHideOutcome::State state) {
@@ -123,8 +112,8 @@ void ListedMember(JsonWriter& json, const MemberListing& member) {
   Identity(json, member);
   json.Key(L"entries");
   json.BeginObject();
-  StringOrNull(json, L"view32", EntryName(member.entry32));
-  StringOrNull(json, L"view64", EntryName(member.entry64));
+  StringOrNull(json, L"view32", EntryWord(member.entry32));
+  StringOrNull(json, L"view64", EntryWord(member.entry64));
   json.EndObject();
   json.Key(L"plan");
   json.BeginObject();

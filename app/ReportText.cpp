@@ -105,18 +105,6 @@ std::wstring RemovalLine(const MemberOutcome& outcome) {
   return line;
 }
 
-const wchar_t* EntryWord(EntryState state) {
-  switch (state) {
-    case EntryState::kVisible:
-      return L"visible";
-    case EntryState::kHidden:
-      return L"hidden";
-    case EntryState::kNone:
-      break;
-  }
-  return L"none";
-}
-
 const wchar_t* ContextWord(MemberListing::Context context) {
   switch (context) {
     case MemberListing::Context::kPerMachine:
@@ -134,6 +122,18 @@ std::wstring Count(std::size_t count, const wchar_t* word) {
 }
 
 }  // namespace
+
+const wchar_t* EntryWord(EntryState state) {
+  switch (state) {
+    case EntryState::kVisible:
+      return L"visible";
+    case EntryState::kHidden:
+      return L"hidden";
+    case EntryState::kNone:
+      break;
+  }
+  return L"none";
+}
 
 std::wstring EscapeForRecord(std::wstring_view text, bool oneToken) {
   std::wstring escaped;

@@ -18,6 +18,9 @@ struct RunSummary;
 // surrogates; with oneToken also every kind of space, so that the text stays one field.
 std::wstring EscapeForRecord(std::wstring_view text, bool oneToken);
 
+// "visible", "hidden" or "none": where an uninstall entry stands, as /list says it.
+const wchar_t* EntryWord(EntryState state);
+
 // "{CODE} 1.0.0 hidden 32-bit 64-bit", "... kept newest", "... removed restart-needed", "... gone"
 std::wstring OutcomeLine(const MemberOutcome& outcome);
 

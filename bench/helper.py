@@ -6,9 +6,12 @@
                                              STATE is installed, hidden or removed; exits 1 with the
                                              reasons on stderr when the registry (and, for removed, the
                                              Program Files folders under PREFIX) is not in that state
+  helper.py listed OPERATION FAMILY OUTPUT   exits 1 unless the output of /list (OPERATION list) or
+                                             /list /json (list-json) names every member of FAMILY
   helper.py median SECONDS...                the median, in seconds
   helper.py report RESULTS STARTUP           the Markdown tables from the raw samples
 """
+import json
 import os
 import statistics
 import sys
@@ -95,8 +98,42 @@ def spread(values):
     return f"{fmt(min(values))}-{fmt(max(values))}"
 
 
+def listed(operation, family_path, output_path):
+    _, members = read_family(family_path)
+    with open(output_path, encoding="utf-8") as file:
+        text = file.read()
+    if operation == "list-json":
+        document = json.loads(text)
+        named = [member["productCode"] for member in document["members"]]
+        ok = document["exitCode"] == 0
+    else:
+        named = [line.split(" ", 1)[0] for line in text.splitlines() if line.startswith("{")]
+        ok = True
+    missing = sorted({m[3].upper() for m in members} - {code.upper() for code in named})
+    if missing or len(named) != len(members) or not ok:
+        print(f"  {len(named)} rows for {len(members)} members; missing {missing[:3]}", file=sys.stderr)
+        return 1
+    return 0
+
+
+def ratio(numerator, denominator):
+    return f"{numerator / denominator:.2f}" if denominator > 0 else "n/a"
+
+
+def read_startup(startup_path):
+    rows, sizes = {}, {}
+    with open(startup_path, encoding="utf-8") as file:
+        for line in file:
+            if not line.strip():
+                continue
+            name, size, seconds = line.rstrip("\n").split("\t")
+            rows.setdefault(name, []).append(float(seconds))
+            sizes[name] = size
+    return rows, sizes
+
+
 def report(results_path, startup_path):
-    # results: operation, size, side (tool|loop), repetition, seconds, wine invocations
+    # results: operation, size, side (tool|floor|loop), repetition, seconds, wine invocations
     samples = {}
     invocations = {}
     with open(results_path, encoding="utf-8") as file:
@@ -106,39 +143,54 @@ def report(results_path, startup_path):
             operation, size, side, _, seconds, calls = line.rstrip("\n").split("\t")
             samples.setdefault((operation, int(size), side), []).append(float(seconds))
             invocations[(operation, int(size), side)] = int(calls)
-    print("| operation | size | reps | msitool median (s) | msitool min-max | loop median (s) | loop min-max "
-          "| loop wine calls | loop/tool |")
-    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|")
+    startup_rows, startup_sizes = read_startup(startup_path)
+    startup = median(startup_rows["msitool.exe /?"])
+    medians = {key: median(values) for key, values in samples.items()}
+
+    print("| operation | members | reps | msitool median (s) | min-max | floor (s) | msitool/floor "
+          "| above floor (ms per member) | loop (s) | loop wine calls | loop/msitool |")
+    print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
     for operation in ("hideoldaddremoves", "uninstall"):
         for size in sorted({k[1] for k in samples if k[0] == operation}):
             tool = samples.get((operation, size, "tool"), [])
-            loop = samples.get((operation, size, "loop"), [])
-            if not tool or not loop:
+            if not tool:
                 continue
-            tool_median, loop_median = median(tool), median(loop)
-            calls = invocations[(operation, size, "loop")]
-            if calls == 0:
-                ratio = "n/a (loop has nothing to do)"
-            elif tool_median > 0:
-                ratio = f"{loop_median / tool_median:.2f}"
-            else:
-                ratio = "n/a"
+            tool_median = medians[(operation, size, "tool")]
+            floor_median = medians.get((operation, size, "floor"), 0.0)
+            loop_median = medians.get((operation, size, "loop"), 0.0)
+            calls = invocations.get((operation, size, "loop"), 0)
+            loop_ratio = ratio(loop_median, tool_median) if calls else "n/a (nothing to do)"
+            above = (tool_median - floor_median) * 1000 / size
             print(f"| {operation} | {size} | {len(tool)} | {fmt(tool_median)} | {spread(tool)} | "
-                  f"{fmt(loop_median)} | {spread(loop)} | {calls} | {ratio} |")
+                  f"{fmt(floor_median)} | {ratio(tool_median, floor_median)} | {above:.1f} | "
+                  f"{fmt(loop_median)} | {calls} | {loop_ratio} |")
+    print()
+    print("| command | members | reps | msitool median (s) | min-max | msitool / start-up of `/?` |")
+    print("|---|---:|---:|---:|---:|---:|")
+    for operation, command in (("list", "/list"), ("list-json", "/list /json")):
+        for size in sorted({k[1] for k in samples if k[0] == operation}):
+            tool = samples[(operation, size, "tool")]
+            print(f"| `{command}` | {size} | {len(tool)} | {fmt(median(tool))} | {spread(tool)} | "
+                  f"{ratio(median(tool), startup)} |")
+    print()
+    goals = [("hide 50 members within 2x the start-up of `/?`", ("hideoldaddremoves", 50, "tool"), startup, 2.0),
+             ("uninstall 50 members within 1.1x its floor", ("uninstall", 50, "tool"),
+              medians.get(("uninstall", 50, "floor"), 0.0), 1.1)]
+    for size in (10, 50):
+        for operation, command in (("list", "/list"), ("list-json", "/list /json")):
+            goals.append((f"`{command}` of {size} members within 2x the start-up of `/?`",
+                          (operation, size, "tool"), startup, 2.0))
+    print("| goal | measured | met |")
+    print("|---|---:|---|")
+    for text, key, base, limit in goals:
+        if key in medians and base > 0:
+            value = medians[key] / base
+            print(f"| {text} | {value:.2f}x | {'yes' if value <= limit else 'no'} |")
     print()
     print("| program | size (bytes) | runs | start-up median (s) | min-max |")
     print("|---|---:|---:|---:|---:|")
-    with open(startup_path, encoding="utf-8") as file:
-        rows = {}
-        sizes = {}
-        for line in file:
-            if not line.strip():
-                continue
-            name, size, seconds = line.rstrip("\n").split("\t")
-            rows.setdefault(name, []).append(float(seconds))
-            sizes[name] = size
-    for name, values in rows.items():
-        print(f"| {name} | {sizes[name]} | {len(values)} | {fmt(median(values))} | {spread(values)} |")
+    for name, values in startup_rows.items():
+        print(f"| {name} | {startup_sizes[name]} | {len(values)} | {fmt(median(values))} | {spread(values)} |")
 
 
 def main(argv):
@@ -151,6 +203,8 @@ def main(argv):
         return 0
     if command == "check" and len(argv) in (6, 7):
         return check(argv[2], argv[3], argv[4], argv[5], argv[6] if len(argv) == 7 else None)
+    if command == "listed" and len(argv) == 5:
+        return listed(argv[2], argv[3], argv[4])
     if command == "median" and len(argv) > 2:
         print(fmt(median(argv[2:])))
         return 0

@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
-# Benchmark of msitool.exe under Wine against what an administrator would otherwise script:
+# Benchmark of msitool.exe under Wine against what an administrator would otherwise script, and against
+# the floor, the least any program could spend on the same work:
 #   /hideoldaddremoves  versus  one `wine reg query` per older member and view, plus one `wine reg add`
-#                               where the entry exists;
-#   /uninstall          versus  one `wine msiexec /x {ProductCode} /qn` per member.
+#                               where the entry exists; floor: bench/floor-hide.c, given the older
+#                               members' codes, sets SystemComponent in each view in one process;
+#   /uninstall          versus  one `wine msiexec /x {ProductCode} /qn` per member; floor:
+#                               bench/floor-uninstall.c, given the codes newest first, calls
+#                               MsiConfigureProductExW with the tool's command line in one process;
+#   /list, /list /json  against the start-up of `/?` in the same run.
 # Families of 1, 10 and 50 real packages (built with wixl, half x86 and half x64) are installed once per
 # size; every measured run starts from a fresh copy of that installed prefix, with its wineserver and
 # Wine's system processes already running, and is checked afterwards (entries hidden, keys gone).
-# Prints Markdown tables: medians per size and side, then the executable's size and start-up time against
-# a trivial program. Run from anywhere; everything goes into build/bench/.
+# Prints Markdown tables: medians per size and side with the ratios, the cost above the floor per member,
+# the goals, then the executable's size and start-up time against a trivial program. Run from anywhere;
+# everything goes into build/bench/. Where the machine cannot run 32-bit programs, the 64-bit build of
+# the same sources and 64-bit floors are measured instead.
 #
 # Knobs (environment): BENCH_SIZES (default "1 10 50"), BENCH_REPS (5), BENCH_REPS_50 (repetitions for
 # size 50, default BENCH_REPS), BENCH_STARTUP_RUNS (10).
@@ -42,22 +49,27 @@ seconds() { printf '%d.%06d' $((($2 - $1) / 1000000)) $((($2 - $1) % 1000000)); 
 # --- Toolchain and build ---------------------------------------------------------------------------
 log "== toolchain"
 scripts/install-toolchain.sh
-log "== build (preset windows-x86, target msitool)"
-cmake --preset windows-x86 >"$out/configure.log" 2>&1 || { cat "$out/configure.log" >&2; die "cmake configure failed"; }
-cmake --build --preset windows-x86 --target msitool >"$out/build.log" 2>&1 ||
-  { tail -n 60 "$out/build.log" >&2; die "build of msitool failed (log: $out/build.log)"; }
-[[ -f build/windows-x86/bin/msitool.exe ]] || die "build/windows-x86/bin/msitool.exe is missing after the build"
-# A private copy: the build tree may be rebuilt by others while this runs.
-cp build/windows-x86/bin/msitool.exe "$out/msitool.exe"
-exe=$out/msitool.exe
-
-printf 'int main(){return 0;}\n' >"$out/trivial.c"
-i686-w64-mingw32-gcc-posix -static -mwindows -o "$out/trivial.exe" "$out/trivial.c"
-
-# --- Wine prefixes ------------------------------------------------------------------------------------
 # shellcheck source-path=SCRIPTDIR/..
 source scripts/wine-env.sh
 unset WINEPREFIX
+preset=windows-x86 cc=i686-w64-mingw32-gcc-posix
+wine_runs_32bit || preset=windows-x64 cc=x86_64-w64-mingw32-gcc-posix
+log "== build (preset $preset, target msitool)"
+cmake --preset $preset >"$out/configure.log" 2>&1 || { cat "$out/configure.log" >&2; die "cmake configure failed"; }
+cmake --build --preset $preset --target msitool >"$out/build.log" 2>&1 ||
+  { tail -n 60 "$out/build.log" >&2; die "build of msitool failed (log: $out/build.log)"; }
+[[ -f build/$preset/bin/msitool.exe ]] || die "build/$preset/bin/msitool.exe is missing after the build"
+# A private copy: the build tree may be rebuilt by others while this runs.
+cp build/$preset/bin/msitool.exe "$out/msitool.exe"
+exe=$out/msitool.exe
+
+# The trivial program and the floors, built like the tool: static, windowed, optimised.
+printf 'int main(){return 0;}\n' >"$out/trivial.c"
+$cc -static -mwindows -o "$out/trivial.exe" "$out/trivial.c"
+$cc -O2 -static -municode -mwindows -o "$out/floor-hide.exe" bench/floor-hide.c
+$cc -O2 -static -municode -mwindows -o "$out/floor-uninstall.exe" bench/floor-uninstall.c -lmsi
+
+# --- Wine prefixes ------------------------------------------------------------------------------------
 
 prefixes=$out/prefix
 base=$prefixes/base
@@ -141,6 +153,9 @@ family_codes() { awk -F'\t' '$1 != "upgrade" { print $4 }' "$out/packages/$1/fam
 # The members other than the newest (the newest has the highest index), as the loop an administrator
 # writes to hide the old entries would list them.
 family_older_codes() { awk -F'\t' '$1 != "upgrade" && $1 != '"$1"' { print $4 }' "$out/packages/$1/family.tsv"; }
+# Every member, newest (highest index, highest version) first: the removal order.
+family_codes_newest_first() { awk -F'\t' '$1 != "upgrade" { print $1 "\t" $4 }' "$out/packages/$1/family.tsv" |
+  sort -rn | cut -f2; }
 
 results=$out/results.tsv
 startup=$out/startup.tsv
@@ -148,19 +163,23 @@ startup=$out/startup.tsv
 : >"$startup"
 
 # measure OPERATION SIZE SIDE REP: one run from a fresh copy of the installed family; appends a sample.
+# OPERATION is hideoldaddremoves, uninstall, list or list-json; SIDE is tool, loop or floor.
 measure() {
   local operation=$1 size=$2 side=$3 rep=$4
   local template=$prefixes/family-$size family=$out/packages/$size/family.tsv
-  local upgrade calls=0 failed=0 code view t0 t1 state rc=0
-  local -a codes
+  local upgrade calls=0 failed=0 code view t0 t1 state floor rc=0
+  local -a codes switches
   upgrade=$(family_upgrade "$size")
-  if [[ $operation == hideoldaddremoves ]]; then
-    mapfile -t codes < <(family_older_codes "$size")
-    state=hidden
-  else
-    mapfile -t codes < <(family_codes "$size")
-    state=removed
-  fi
+  case $operation in
+    hideoldaddremoves)
+      mapfile -t codes < <(family_older_codes "$size")
+      state=hidden switches=(/hideoldaddremoves) floor=$out/floor-hide.exe ;;
+    uninstall)
+      mapfile -t codes < <(family_codes_newest_first "$size")
+      state=removed switches=(/uninstall) floor=$out/floor-uninstall.exe ;;
+    list) state=installed switches=(/list) ;;
+    list-json) state=installed switches=(/list /json) ;;
+  esac
   clone_prefix "$template" "$run"
   start_server "$run"
   export WINEPREFIX=$run
@@ -168,7 +187,13 @@ measure() {
   if [[ $side == tool ]]; then
     calls=1
     t0=$(now_us)
-    wine "$exe" "/$operation" "/u:$upgrade" </dev/null >/dev/null 2>&1 || rc=$?
+    wine "$exe" "${switches[@]}" "/u:$upgrade" </dev/null >"$out/tool.out" 2>/dev/null || rc=$?
+    t1=$(now_us)
+    ((rc == 0)) || failed=1
+  elif [[ $side == floor ]]; then
+    calls=1
+    t0=$(now_us)
+    wine "$floor" "${codes[@]}" </dev/null >/dev/null 2>&1 || rc=$?
     t1=$(now_us)
     ((rc == 0)) || failed=1
   elif [[ $operation == hideoldaddremoves ]]; then
@@ -197,6 +222,10 @@ measure() {
   ((failed == 0)) || die "$operation, size $size, $side, repetition $rep: a command failed (exit code $rc)"
   check_state "$state" "$family" "$run" ||
     die "$operation, size $size, $side, repetition $rep: the family is not $state afterwards"
+  if [[ $operation == list* ]]; then
+    python3 "$helper" listed "$operation" "$family" "$out/tool.out" ||
+      die "$operation, size $size, repetition $rep: the listing does not name every member"
+  fi
   stop_server "$run"
   local elapsed
   elapsed=$(seconds "$t0" "$t1")
@@ -209,16 +238,14 @@ for size in "${sizes[@]}"; do
   build_family "$size"
   n=$reps
   ((size == 50)) && n=$reps_50
-  for operation in hideoldaddremoves uninstall; do
+  for operation in hideoldaddremoves uninstall list list-json; do
+    sides=(tool floor loop)
+    [[ $operation == list* ]] && sides=(tool)
     for ((rep = 1; rep <= n; rep++)); do
-      # Alternate which side goes first, so that drift on the shared machine hits both alike.
-      if ((rep % 2)); then
-        measure "$operation" "$size" tool "$rep"
-        measure "$operation" "$size" loop "$rep"
-      else
-        measure "$operation" "$size" loop "$rep"
-        measure "$operation" "$size" tool "$rep"
-      fi
+      # Rotate which side goes first, so that drift on the shared machine hits every side alike.
+      for ((turn = 0; turn < ${#sides[@]}; turn++)); do
+        measure "$operation" "$size" "${sides[(rep + turn) % ${#sides[@]}]}" "$rep"
+      done
     done
   done
 done
@@ -249,7 +276,7 @@ echo "## msitool benchmark ($(wine --version), $(nproc) cores, $(date -u '+%Y-%m
 echo
 python3 "$helper" report "$results" "$startup"
 echo
-echo "Medians of $reps repetitions$([[ $reps_50 != "$reps" ]] && echo " ($reps_50 for size 50)"), tool and loop alternating."
+echo "Medians of $reps repetitions$([[ $reps_50 != "$reps" ]] && echo " ($reps_50 for size 50)"), the sides taking turns to go first."
 echo "Each run starts from a fresh copy of the installed family with its wineserver already running and is"
 echo "checked afterwards (hidden: SystemComponent=1 on every older member, none on the newest; uninstall:"
 echo "no member's Uninstall key in either view, no member's folder left)."
@@ -257,6 +284,11 @@ echo "The hide loop lists only the members older than the newest (the administra
 echo "codes and which is newest): per member one \`wine reg query ... /v DisplayName\` per view and one"
 echo "\`wine reg add ... SystemComponent\` where it exists; for one member it has nothing to do."
 echo "The uninstall loop runs one \`wine msiexec /x {ProductCode} /qn\` per member."
+echo "The floors (bench/floor-*.c, built like the tool) are given the codes the loops are given, in one process:"
+echo "hide sets SystemComponent where each older member's key opens in each view; uninstall switches the"
+echo "installer's interface off and calls MsiConfigureProductExW with the tool's command line, newest first."
+echo "Above the floor: (msitool - floor) / members. /list rows compare with the start-up of \`/?\` below."
+echo "Build measured: $preset."
 echo "Start-up: $startup_runs runs each of \`wine PROGRAM\` (msitool with \`/?\`), output to /dev/null."
 echo
 echo "Total runtime: $(seconds "$started_us" "$(now_us)") s. Raw samples: build/bench/results.tsv, build/bench/startup.tsv."

@@ -7,8 +7,6 @@
 #include "endtoend/EndToEnd.h"
 #include "support/JsonDocuments.h"
 #include "support/TemporaryFiles.h"
-#include "support/Tokens.h"
-#include "support/WindowsXpOverride.h"
 
 // Each run with /json writes one document to the standard output and the banner to the standard
 // error; the documents are kept for the schema check that follows the tests.
@@ -23,8 +21,8 @@ std::wstring Family(const wchar_t* upgradeCode) { return L" /u:" + std::wstring(
 // Runs the tool with arguments, expects the banner on the standard error and after it nothing or
 // what starts with errorText, keeps the document as name, and returns it.
 std::string Document(const std::string& name, const std::wstring& arguments, DWORD exitCode,
-                     const std::string& errorText = "", HANDLE token = nullptr) {
-  const ProcessOutput output = RunTool(arguments, token);
+                     const std::string& errorText = "") {
+  const ProcessOutput output = RunTool(arguments);
   EXPECT_EQ(exitCode, output.exitCode) << name;
   if (errorText.empty()) {
     EXPECT_EQ(kBanner, output.standardError) << name;
@@ -110,26 +108,6 @@ TEST(JsonStopTest, ALogThatCannotBeOpenedIsTheDocumentsError) {
       "Cannot open the log file C:\\windows: ");
   EXPECT_EQ(static_cast<long long>(kLogNotOpened), JsonNumber(document, L"code"));
   EXPECT_NE(std::string::npos, document.find("\"summary\": null"));
-}
-
-// Wine reports version 5.1 to msitool.exe, where a token without an enabled Administrators group
-// is refused.
-class JsonGateTest : public testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(windowsXp_.Apply()); }
-  void TearDown() override { windowsXp_.Remove(); }
-
- private:
-  WindowsXpOverride windowsXp_{L"msitool.exe"};
-};
-
-TEST_F(JsonGateTest, ARunRefusedAtTheGateStillWritesItsDocument) {
-  const UniqueToken token = MakeTokenWithoutAdministrators();
-  ASSERT_TRUE(token);
-  const std::string document =
-      Document("gate", L"/list /json" + Family(kSampleUpgradeCode), kAccessDenied, kPrivilegeError, token.get());
-  EXPECT_EQ(static_cast<long long>(kAccessDenied), JsonNumber(document, L"code"));
-  EXPECT_EQ(0u, JsonStrings(document, L"productCode").size());
 }
 
 }  // namespace

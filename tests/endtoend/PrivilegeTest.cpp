@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "endtoend/EndToEnd.h"
+#include "support/JsonDocuments.h"
 #include "support/Tokens.h"
 #include "support/WindowsXpOverride.h"
 
@@ -55,6 +56,12 @@ TEST_F(WindowsXpPrivilegeTest, ExtendedListNeedsAnAdministrator) {
   EXPECT_EQ(kAccessDenied, output.exitCode);
   EXPECT_EQ(kBanner, output.standardOutput);
   EXPECT_EQ(kPrivilegeError, output.standardError);
+  // With /json the document still comes, and says why the run stopped.
+  const ProcessOutput json = RunTool(L"/list /json /u:" + std::wstring(kSampleUpgradeCode), token.get());
+  KeepJsonDocument("endtoend-gate", json.standardOutput);
+  EXPECT_EQ(kAccessDenied, json.exitCode);
+  EXPECT_EQ(kBanner + kPrivilegeError, json.standardError);
+  EXPECT_EQ(static_cast<long long>(kAccessDenied), JsonNumber(json.standardOutput, L"code"));
 }
 
 }  // namespace
