@@ -136,19 +136,30 @@ def report(results_path, startup_path):
     # results: operation, size, side (tool|floor|loop), repetition, seconds, wine invocations
     samples = {}
     invocations = {}
+    by_rep = {}
     with open(results_path, encoding="utf-8") as file:
         for line in file:
             if not line.strip():
                 continue
-            operation, size, side, _, seconds, calls = line.rstrip("\n").split("\t")
+            operation, size, side, rep, seconds, calls = line.rstrip("\n").split("\t")
             samples.setdefault((operation, int(size), side), []).append(float(seconds))
             invocations[(operation, int(size), side)] = int(calls)
+            by_rep[(operation, int(size), side, rep)] = float(seconds)
     startup_rows, startup_sizes = read_startup(startup_path)
+
+    def above_floor(operation, size):
+        """The median over repetitions of msitool minus the floor of the same repetition, which ran
+        beside it: steadier than the difference of the medians when the machine drifts."""
+        differences = [by_rep[(o, z, "tool", r)] - by_rep[(o, z, "floor", r)]
+                       for (o, z, side, r) in by_rep
+                       if (o, z, side) == (operation, size, "tool") and (o, z, "floor", r) in by_rep]
+        return median(differences) if differences else 0.0
+
     startup = median(startup_rows["msitool.exe /?"])
     medians = {key: median(values) for key, values in samples.items()}
 
     print("| operation | members | reps | msitool median (s) | min-max | floor (s) | msitool/floor "
-          "| above floor (ms per member) | loop (s) | loop wine calls | loop/msitool |")
+          "| above floor, paired (ms per member) | loop (s) | loop wine calls | loop/msitool |")
     print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
     for operation in ("hideoldaddremoves", "uninstall"):
         for size in sorted({k[1] for k in samples if k[0] == operation}):
@@ -160,7 +171,7 @@ def report(results_path, startup_path):
             loop_median = medians.get((operation, size, "loop"), 0.0)
             calls = invocations.get((operation, size, "loop"), 0)
             loop_ratio = ratio(loop_median, tool_median) if calls else "n/a (nothing to do)"
-            above = (tool_median - floor_median) * 1000 / size
+            above = above_floor(operation, size) * 1000 / size
             print(f"| {operation} | {size} | {len(tool)} | {fmt(tool_median)} | {spread(tool)} | "
                   f"{fmt(floor_median)} | {ratio(tool_median, floor_median)} | {above:.1f} | "
                   f"{fmt(loop_median)} | {calls} | {loop_ratio} |")

@@ -287,7 +287,8 @@ echo "The uninstall loop runs one \`wine msiexec /x {ProductCode} /qn\` per memb
 echo "The floors (bench/floor-*.c, built like the tool) are given the codes the loops are given, in one process:"
 echo "hide sets SystemComponent where each older member's key opens in each view; uninstall switches the"
 echo "installer's interface off and calls MsiConfigureProductExW with the tool's command line, newest first."
-echo "Above the floor: (msitool - floor) / members. /list rows compare with the start-up of \`/?\` below."
+echo "Above the floor: the median of msitool minus the floor of the same repetition, per member. /list rows"
+echo "compare with the start-up of \`/?\` below."
 echo "Build measured: $preset."
 echo "Start-up: $startup_runs runs each of \`wine PROGRAM\` (msitool with \`/?\`), output to /dev/null."
 echo

@@ -16,7 +16,8 @@ struct MemberIdentity {
 
 // One member of a family as /list shows it: what the installer and the registry say about it, and
 // what each action would do with it. Reading it changes nothing.
-struct MemberListing : MemberIdentity {  EntryState entry32 = EntryState::kNone;
+struct MemberListing : MemberIdentity {
+  EntryState entry32 = EntryState::kNone;
   EntryState entry64 = EntryState::kNone;
   bool keptByHide = false;        // the one member hiding leaves visible
   unsigned removalPosition = 0;   // 1 for the member /uninstall removes first

@@ -132,6 +132,9 @@ const std::vector<std::wstring> kUnchangedLines[] = {
     {L"/uninstall", L"/wait:86401", kCode},
     {L"/uninstall", L"/wait:99999999999", kCode},
     {L"/uninstall", L"/wait:1", L"/wait:2", kCode},
+    {L"/json", kCode},
+    {L"/list", L"/json", L"/JSON", kCode},
+    {L"/json", L"/?", L"/bogus"},
 };
 
 class Compatibility : public testing::TestWithParam<std::vector<std::wstring>> {};
@@ -272,6 +275,7 @@ const RunCase kRunCases[] = {
     {"ListThenHelp", Family(), {L"/list", L"/?"}, 0, {}, nullptr},
     {"HelpAfterEveryNewSwitch", Family(), {L"/uninstall", L"/list", L"/keepnewest", L"-help"}, 0, {}, nullptr},
     {"HelpAfterALogSwitch", Family(), {L"/list", L"/log:x", L"/?"}, 0, {}, nullptr},
+    {"HelpWithJsonIsTheUsageOnTheStandardOutput", Family(), {L"/json", L"/?"}, 0, {}, nullptr},
     {"WaitOfADayIsValid", Family(), {L"/uninstall", L"/WAIT:86400", kCode}, 0, {L"{A3}", L"{A2}", L"{A1}"}, ""},
     {"AMemberAlreadyGoneIsDoneAndNoCopyIsTried",
      {Member(L"{A1}", L"1.0"), Member(L"{A3}", L"3.0"), {L"{A2}", L"2.0", {}, {}, 1605, 0, true, /*context=*/0}},

@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr DWORD kInstallerBusy = 1618;  // ERROR_INSTALL_ALREADY_RUNNING
 const std::string kStamp = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d )";
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }

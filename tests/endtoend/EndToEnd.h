@@ -15,10 +15,15 @@
 #include "support/TestRegistry.h"
 #include "support/ToolTexts.h"
 
-// The exit codes, as the platform numbers them.
+// The exit codes, as the platform and Windows Installer number them: the contract the tool's
+// callers read, written out here rather than taken from the tool's own constants.
 constexpr DWORD kSuccess = 0;
 constexpr DWORD kAccessDenied = 5;
+constexpr DWORD kLogNotOpened = 110;     // ERROR_OPEN_FAILED
 constexpr DWORD kBadArguments = 160;
+constexpr DWORD kInstallFailure = 1603;  // ERROR_INSTALL_FAILURE
+constexpr DWORD kInstallerBusy = 1618;   // ERROR_INSTALL_ALREADY_RUNNING
+constexpr DWORD kRestartNeeded = 3010;   // ERROR_SUCCESS_REBOOT_REQUIRED
 
 // Runs msitool.exe with the given argument text, as the user of primaryToken when one is given.
 // A child that cannot be started is a test failure, reported with the exit code 0xFFFFFFFF.

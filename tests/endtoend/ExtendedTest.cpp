@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr DWORD kRestartNeeded = 3010;
-
 std::string Narrow(const wchar_t* text) {
   std::string narrow;
   for (; *text != L'\0'; ++text) narrow += static_cast<char>(*text);

@@ -8,9 +8,6 @@
 
 namespace {
 
-constexpr DWORD kInstallFailure = 1603;   // ERROR_INSTALL_FAILURE
-constexpr DWORD kRestartRequired = 3010;  // ERROR_SUCCESS_REBOOT_REQUIRED
-
 std::size_t PrivateFolders() { return FindEntries(TemporaryFolder(), L"msitool-*").size(); }
 
 // A package whose removal by product code is refused by its own error custom action; only a
@@ -43,7 +40,7 @@ class RestartingRemovalTest : public InstalledProductsTest {
 };
 
 TEST_F(RestartingRemovalTest, RemovalAsksForARestart) {
-  EXPECT_EQ(kRestartRequired, RemoveProduct(kRestart.productCode));
+  EXPECT_EQ(kRestartNeeded, RemoveProduct(kRestart.productCode));
   ExpectRemoved(kRestart);
 }
 

@@ -13,10 +13,6 @@
 // error; the documents are kept for the schema check that follows the tests.
 namespace {
 
-constexpr DWORD kInstallFailure = 1603;
-constexpr DWORD kRestartNeeded = 3010;
-constexpr DWORD kLogNotOpened = 110;
-
 std::wstring Family(const wchar_t* upgradeCode) { return L" /u:" + std::wstring(upgradeCode); }
 
 // Runs the tool with arguments, expects the banner on the standard error and after it nothing or
