@@ -23,18 +23,6 @@ const wchar_t* ActionName(ExtendedAction action) {
   return L"uninstall";
 }
 
-const wchar_t* ContextName(MemberIdentity::Context context) {
-  switch (context) {
-    case MemberIdentity::Context::kPerMachine:
-      return L"per-machine";
-    case MemberIdentity::Context::kPerUser:
-      return L"per-user";
-    case MemberIdentity::Context::kUnknown:
-      break;
-  }
-  return nullptr;
-}
-
 const wchar_t* ViewStateName(ViewHideOutcome::State state) {
   switch (state) {
     case ViewHideOutcome::State::kHidden:
@@ -104,7 +92,7 @@ void Identity(JsonWriter& json, const MemberIdentity& member) {
   json.String(member.productCode);
   TextOrNull(json, L"version", member.versionString);
   TextOrNull(json, L"name", member.productName);
-  StringOrNull(json, L"context", ContextName(member.context));
+  StringOrNull(json, L"context", ContextWord(member.context));
 }
 
 void ListedMember(JsonWriter& json, const MemberListing& member) {

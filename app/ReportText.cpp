@@ -105,18 +105,6 @@ std::wstring RemovalLine(const MemberOutcome& outcome) {
   return line;
 }
 
-const wchar_t* ContextWord(MemberListing::Context context) {
-  switch (context) {
-    case MemberListing::Context::kPerMachine:
-      return L"per-machine";
-    case MemberListing::Context::kPerUser:
-      return L"per-user";
-    case MemberListing::Context::kUnknown:
-      break;
-  }
-  return L"unknown-context";
-}
-
 std::wstring Count(std::size_t count, const wchar_t* word) {
   return std::to_wstring(count) + L' ' + word;
 }
@@ -133,6 +121,18 @@ const wchar_t* EntryWord(EntryState state) {
       break;
   }
   return L"none";
+}
+
+const wchar_t* ContextWord(MemberIdentity::Context context) {
+  switch (context) {
+    case MemberIdentity::Context::kPerMachine:
+      return L"per-machine";
+    case MemberIdentity::Context::kPerUser:
+      return L"per-user";
+    case MemberIdentity::Context::kUnknown:
+      break;
+  }
+  return nullptr;
 }
 
 std::wstring EscapeForRecord(std::wstring_view text, bool oneToken) {
@@ -186,7 +186,8 @@ std::wstring RemovalSummaryLine(const RunSummary& summary, int exitCode) {
 std::wstring ListingLine(const MemberListing& member) {
   std::wstring line = Head(member.productCode, member.versionString);
   line += L' ';
-  line += ContextWord(member.context);
+  const wchar_t* const context = ContextWord(member.context);
+  line += context != nullptr ? context : L"unknown-context";
   line += L" 32-bit=";
   line += EntryWord(member.entry32);
   line += L" 64-bit=";

@@ -21,6 +21,9 @@ std::wstring EscapeForRecord(std::wstring_view text, bool oneToken);
 // "visible", "hidden" or "none": where an uninstall entry stands, as /list says it.
 const wchar_t* EntryWord(EntryState state);
 
+// "per-machine" or "per-user"; nullptr when the installer finds the product in neither.
+const wchar_t* ContextWord(MemberIdentity::Context context);
+
 // "{CODE} 1.0.0 hidden 32-bit 64-bit", "... kept newest", "... removed restart-needed", "... gone"
 std::wstring OutcomeLine(const MemberOutcome& outcome);
 
