@@ -76,14 +76,17 @@ void RunAction(const ActionRun& run, RunResult& result) {
   }
   // Read before the action: a removed member can no longer be asked.
   result.members = family.Describe();
-  // Each member's line goes out as soon as it is done, so a log's time stamps say when.
+  // Each member's line goes out as soon as it is done, so a log's time stamps say when; and each
+  // outcome is in the result at once, so a run stopped by an exception still tells what was done.
   ReportWriter& report = run.report;
-  const OutcomeSink writeLine = [&report](const MemberOutcome& outcome) {
+  const OutcomeSink record = [&report, &result](const MemberOutcome& outcome) {
     report.WriteLine(OutcomeLine(outcome));
+    result.outcomes.push_back(outcome);
   };
   const bool hiding = run.options.action == ExtendedAction::kHideOld;
-  result.outcomes = hiding ? family.HideOldProductsWithOutcomes(writeLine)
-                           : RemoveFamily(run, family, writeLine);
+  // What the family returns is what record was told.
+  static_cast<void>(hiding ? family.HideOldProductsWithOutcomes(record)
+                           : RemoveFamily(run, family, record));
   result.summary = Summarize(result.outcomes);
   result.exitCode = ResultExitCode(*result.summary);
   report.WriteLine(hiding ? HideSummaryLine(*result.summary, result.exitCode)

@@ -405,6 +405,19 @@ class ThrowingInstaller : public FakeInstaller {
   unsigned EnumRelatedProducts(const wchar_t*, unsigned long, wchar_t*) override { throw std::bad_alloc(); }
 };
 
+// An installer whose second removal throws, after the first member is gone.
+class StoppingInstaller : public FakeInstaller {
+ public:
+  using FakeInstaller::FakeInstaller;
+  unsigned ConfigureProductEx(const wchar_t* code, int level, int state, const wchar_t* line) override {
+    if (++removals_ == 2) throw std::bad_alloc();
+    return FakeInstaller::ConfigureProductEx(code, level, state, line);
+  }
+
+ private:
+  int removals_ = 0;
+};
+
 TEST(RunToolCommandLine, AnExceptionEndsEitherCommandLinesRunWith1603AndOneLine) {
   for (const std::vector<std::wstring>& line : {std::vector<std::wstring>{L"/uninstall", kCode},
                                                 std::vector<std::wstring>{L"/list", kCode}}) {
@@ -413,13 +426,14 @@ TEST(RunToolCommandLine, AnExceptionEndsEitherCommandLinesRunWith1603AndOneLine)
     EXPECT_EQ(output.exitCode, 1603);
     EXPECT_EQ(output.standardError, "The run stopped: out of memory.\n");
   }
-  // With /json the document still comes, and says why the run stopped.
-  ThrowingInstaller installer;
-  const Output output = ToolRun({L"/list", L"/json", kCode}, installer);
+  // With /json the document still comes: it says why the run stopped and what was done before.
+  StoppingInstaller installer(Family());
+  const Output output = ToolRun({L"/uninstall", L"/json", kCode}, installer);
   KeepJsonDocument("app-stopped", output.standardOutput);
   EXPECT_EQ(output.exitCode, 1603);
   EXPECT_EQ(output.standardError, Banner() + "The run stopped: out of memory.\n");
   EXPECT_EQ(JsonStrings(output.standardOutput, L"message"), std::vector<std::wstring>{L"The run stopped: out of memory."});
+  EXPECT_EQ(JsonStrings(output.standardOutput, L"result"), std::vector<std::wstring>{L"removed"});
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExtendedRun, testing::ValuesIn(kRunCases),
