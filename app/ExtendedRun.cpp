@@ -57,10 +57,10 @@ std::vector<MemberOutcome> RemoveFamily(const ActionRun& run, ProductFamily& fam
   }
   RemovalOptions options;
   options.keepNewest = run.options.keepNewest;
-  options.wait = wait ? &*wait : nullptr;
+  options.policy.wait = wait ? &*wait : nullptr;
   if (!run.options.logFile.empty()) {
     const RunLog& log = run.log;
-    options.installerLogPath = [&log](const std::wstring& productCode) {
+    options.policy.installerLogPath = [&log](const std::wstring& productCode) {
       return log.InstallerLogPath(productCode);
     };
   }

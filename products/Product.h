@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -18,7 +19,8 @@ struct RemovalPolicy {
   // Waits out another installation: the removal waits and a busy answer is tried again until the
   // deadline, and is kBlocked after it. nullptr: a busy answer fails the removal.
   const InstallerWait* wait = nullptr;
-  std::wstring installerLog;  // gets the installer's verbose log of the removal; empty: no log
+  // Where the installer's verbose log of the product's removal goes; unset: no log.
+  std::function<std::wstring(const std::wstring& productCode)> installerLogPath;
 };
 
 // Where a product's uninstall entry stands in one registry view.

@@ -115,7 +115,7 @@ unsigned ProductFamily::HideAllExcept(std::wstring_view productCode) {
 
 unsigned ProductFamily::UninstallAll() {
   RemovalOptions classic;
-  classic.classic = true;
+  classic.policy.classic = true;
   const std::vector<MemberOutcome> outcomes = UninstallAllWithOutcomes(classic);
   return static_cast<unsigned>(std::count_if(
       outcomes.begin(), outcomes.end(),
@@ -134,9 +134,6 @@ std::vector<MemberOutcome> ProductFamily::UninstallAllWithOutcomes(const Removal
   products_.sort([](const std::unique_ptr<Product>& left, const std::unique_ptr<Product>& right) {
     return RemovedBefore(*left, *right);
   });
-  RemovalPolicy policy;
-  policy.classic = options.classic;
-  policy.wait = options.wait;
   bool blocked = false;
   for (std::unique_ptr<Product>& product : products_) {
     const bool isKept = product.get() == kept;
@@ -145,9 +142,7 @@ std::vector<MemberOutcome> ProductFamily::UninstallAllWithOutcomes(const Removal
     if (!isKept && blocked) {
       outcome.removal.state = RemovalOutcome::State::kBlocked;
     } else if (!isKept) {
-      policy.installerLog = options.installerLogPath ? options.installerLogPath(outcome.productCode)
-                                                     : std::wstring();
-      outcome.removal = product->Remove(policy);
+      outcome.removal = product->Remove(options.policy);
       blocked = outcome.removal.state == RemovalOutcome::State::kBlocked;
     }
     if (options.onOutcome) {

@@ -19,12 +19,9 @@ using OutcomeSink = std::function<void(const MemberOutcome&)>;
 
 // How a family is removed.
 struct RemovalOptions {
-  bool classic = false;                 // each member by RemovalPolicy::classic
-  bool keepNewest = false;              // the member Newest() chooses stays installed
-  const InstallerWait* wait = nullptr;  // waits out another installation; nullptr: 1618 fails
-  // Where the installer's verbose log of a member's removal goes; unset: no log.
-  std::function<std::wstring(const std::wstring& productCode)> installerLogPath;
-  OutcomeSink onOutcome;  // unset: nobody is told before the action ends
+  RemovalPolicy policy;     // how each member is removed
+  bool keepNewest = false;  // the member Newest() chooses stays installed
+  OutcomeSink onOutcome;    // unset: nobody is told before the action ends
 };
 
 // Every installed product that shares one upgrade code, as the installer reports them.

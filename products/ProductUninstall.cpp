@@ -96,7 +96,9 @@ RemovalOutcome Product::Remove(const RemovalPolicy& policy) {
   // a handle that refuses links. Without the installer's own log the removal still runs, and the
   // report names none.
   PrivateFolder logFolder;
-  const bool logging = !policy.installerLog.empty() && logFolder.Create(kInstallerLogName) &&
+  const std::wstring installerLog =
+      policy.installerLogPath ? policy.installerLogPath(productCode_) : std::wstring();
+  const bool logging = !installerLog.empty() && logFolder.Create(kInstallerLogName) &&
                        installer_.EnableLog(logFolder.filePath().c_str()) == installer::kSuccess;
   outcome.removalRan = true;
   outcome.removalError = RemoveByProductCode(wait);
@@ -128,8 +130,8 @@ RemovalOutcome Product::Remove(const RemovalPolicy& policy) {
   }
   if (logging) {
     static_cast<void>(installer_.EnableLog(/*logFile=*/nullptr));  // the next member logs elsewhere
-    if (AppendInstallerLog(logFolder.filePath(), policy.installerLog)) {
-      outcome.installerLog = policy.installerLog;
+    if (AppendInstallerLog(logFolder.filePath(), installerLog)) {
+      outcome.installerLog = installerLog;
     }
   }
   return outcome;

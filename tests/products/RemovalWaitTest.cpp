@@ -34,7 +34,7 @@ FakeProduct Member(const wchar_t* code, const wchar_t* version, int busyRemovals
 std::vector<MemberOutcome> Remove(FakeInstaller& installer, const InstallerWait* wait,
                                   RemovalOptions options = {}) {
   ProductFamily family(installer, installer.knownUpgradeCode);
-  options.wait = wait;
+  options.policy.wait = wait;
   return family.UninstallAllWithOutcomes(options);
 }
 
@@ -86,7 +86,7 @@ TEST(RemovalWait, EachRemovalLogsPrivatelyAndItsLogThenGoesToItsOwnFile) {
   const ScratchFolder logs;
   const TemporaryFolderWatch privateFolders;
   RemovalOptions options;
-  options.installerLogPath = [&](const std::wstring& code) { return logs.path() + L"run." + code + L".log"; };
+  options.policy.installerLogPath = [&](const std::wstring& code) { return logs.path() + L"run." + code + L".log"; };
   const std::vector<MemberOutcome> outcomes = Remove(installer, /*wait=*/nullptr, options);
   ASSERT_EQ(outcomes.size(), 2u);
   EXPECT_EQ(outcomes[0].removal.installerLog, logs.path() + L"run.{B2}.log");
@@ -114,7 +114,7 @@ TEST(RemovalWait, AnInstallerLogPlantedAsAHardLinkIsNotWrittenThrough) {
   ASSERT_TRUE(WriteFileBytes(protectedFile, "protected"));
   ASSERT_TRUE(CreateHardLinkW((logs.path() + L"run.{B1}.log").c_str(), protectedFile.c_str(), nullptr));
   RemovalOptions options;
-  options.installerLogPath = [&](const std::wstring& code) { return logs.path() + L"run." + code + L".log"; };
+  options.policy.installerLogPath = [&](const std::wstring& code) { return logs.path() + L"run." + code + L".log"; };
   const std::vector<MemberOutcome> outcomes = Remove(installer, /*wait=*/nullptr, options);
   ASSERT_EQ(outcomes.size(), 1u);
   EXPECT_EQ(outcomes[0].removal.state, RemovalOutcome::State::kRemoved);
