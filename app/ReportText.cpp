@@ -1,32 +1,18 @@
 #include "app/ReportText.h"
 
 #include "app/RunResult.h"
-#include "common/Utf8.h"
+#include "common/UnicodeText.h"
 
 namespace {
 
 // An empty version string still takes its column, so every record has the same first fields.
 constexpr std::wstring_view kNoVersion = L"-";
 
-constexpr wchar_t kHexDigits[] = L"0123456789ABCDEF";
-
-bool EndsOrSplitsARecord(wchar_t character) {
-  return character < 0x20 || (character >= 0x7F && character <= 0x9F) || character == 0x2028 ||
-         character == 0x2029;
-}
-
 // The spaces a script's split on white space breaks a field at (.NET's \s among them).
 bool IsSpace(wchar_t character) {
   return character == L' ' || character == 0xA0 || character == 0x1680 ||
          (character >= 0x2000 && character <= 0x200A) || character == 0x202F ||
          character == 0x205F || character == 0x3000 || character == 0xFEFF;
-}
-
-void AppendEscaped(std::wstring& text, wchar_t character) {
-  text += L"\\u";
-  for (int shift = 12; shift >= 0; shift -= 4) {
-    text += kHexDigits[(character >> shift) & 0xF];
-  }
 }
 
 std::wstring Head(const std::wstring& productCode, const std::wstring& versionString) {
@@ -143,9 +129,9 @@ std::wstring EscapeForRecord(std::wstring_view text, bool oneToken) {
     if (IsHighSurrogate(character) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
       escaped += character;
       escaped += text[++i];
-    } else if (EndsOrSplitsARecord(character) || IsHighSurrogate(character) ||
+    } else if (IsControlOrSeparator(character) || IsHighSurrogate(character) ||
                IsLowSurrogate(character) || (oneToken && IsSpace(character))) {
-      AppendEscaped(escaped, character);
+      AppendUnicodeEscape(escaped, character);
     } else {
       escaped += character;
     }

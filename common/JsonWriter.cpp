@@ -1,27 +1,6 @@
 #include "common/JsonWriter.h"
 
-#include "common/Utf8.h"
-
-namespace {
-
-constexpr wchar_t kHexDigits[] = L"0123456789abcdef";
-
-void AppendEscaped(std::wstring& text, wchar_t character) {
-  text += L"\\u";
-  for (int shift = 12; shift >= 0; shift -= 4) {
-    text += kHexDigits[(character >> shift) & 0xF];
-  }
-}
-
-// Valid JSON needs only C0, the quote and the backslash escaped. DEL, C1 and the line and
-// paragraph separators are escaped as well, so that a document read as JavaScript or shown on a
-// console says exactly what it holds.
-bool NeedsEscape(wchar_t character) {
-  return character < 0x20 || (character >= 0x7F && character <= 0x9F) || character == 0x2028 ||
-         character == 0x2029;
-}
-
-}  // namespace
+#include "common/UnicodeText.h"
 
 void JsonWriter::NewLine() {
   text_ += L'\n';
@@ -79,9 +58,11 @@ void JsonWriter::String(std::wstring_view text) {
     } else if (character == L'"' || character == L'\\') {
       text_ += L'\\';
       text_ += character;
-    } else if (NeedsEscape(character) || IsHighSurrogate(character) ||
+    } else if (IsControlOrSeparator(character) || IsHighSurrogate(character) ||
                IsLowSurrogate(character)) {
-      AppendEscaped(text_, character);
+      // Valid JSON needs only C0 escaped; DEL, C1 and the separators are too, so that a document
+      // read as JavaScript or shown on a console says exactly what it holds.
+      AppendUnicodeEscape(text_, character);
     } else {
       text_ += character;
     }
