@@ -20,9 +20,8 @@ int RunCommandLine(int argumentCount, const wchar_t* const* arguments,
   if (!commandLine.IsValid() && HasNewSwitch(argumentCount, arguments)) {
     if (const std::optional<ExtendedOptions> options =
             ParseExtendedCommandLine(argumentCount, arguments)) {
-      // With /json the standard output holds the document alone.
-      const bool json = options->json && !options->help;
-      PrintBanner(json ? StandardStream::kError : StandardStream::kOutput);
+      // With /json the standard output holds the document alone; a help line has no document.
+      PrintBanner(options->json ? StandardStream::kError : StandardStream::kOutput);
       if (options->help) {
         PrintUsage();
         return kExitSuccess;

@@ -9,7 +9,7 @@ enum class ExtendedAction { kNone, kList, kHideOld, kUninstall };
 
 // The options of a valid extended command line.
 struct ExtendedOptions {
-  bool help = false;  // the usage, and nothing else
+  bool help = false;  // the usage, and nothing else: every other field keeps its default
   ExtendedAction action = ExtendedAction::kNone;
   bool report = false;
   bool keepNewest = false;
