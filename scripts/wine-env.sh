@@ -4,9 +4,11 @@ export WINEDEBUG=-all
 # No Mono or Gecko install offer.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+source "$(dirname "${BASH_SOURCE[0]}")/kernel.sh"
 # A kernel that runs 64-bit programs only (no IA-32 emulation) cannot start Wine's 32-bit loader,
 # which the wine command prefers; there Wine runs through its 64-bit loader, for 64-bit programs.
-wine_runs_32bit() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
+# The kernel is asked first, so that a loader started by an emulator never counts.
+wine_runs_32bit() { kernel_runs_32bit && /usr/lib/wine/wine --version >/dev/null 2>&1; }
 if ! wine_runs_32bit && [[ -x /usr/lib/wine/wine64 ]]; then
   export WINELOADER=/usr/lib/wine/wine64
   wine() { "$WINELOADER" "$@"; }
