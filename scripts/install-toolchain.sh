@@ -19,7 +19,7 @@ packages=(cmake g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-to
 if kernel_runs_32bit; then
   packages+=(wine32:i386)
 else
-  echo "This kernel runs no 32-bit programs: Wine's 32-bit half is not installed, and the tests run the 64-bit build."
+  echo "This kernel runs no 32-bit programs: Wine's 32-bit half is left out, and the 64-bit build will be tested."
 fi
 
 missing=()

@@ -18,8 +18,7 @@ bash scripts/install-toolchain.sh
 if wine_runs_32bit; then
   cmake --workflow --preset windows-x86
 else
-  echo "This machine cannot run 32-bit programs: the tests run on a 64-bit build of the same sources,"
-  echo "and the 32-bit tool that ships is built and checked without Wine."
+  echo "Testing the 64-bit build under Wine; the 32-bit msitool.exe that ships is built and inspected."
   cmake --workflow --preset windows-x64
   cmake --preset windows-x86
   cmake --build --preset windows-x86 --target msitool
