@@ -21,6 +21,10 @@ boot_prefix() {
   rm -rf "$dir"
   mkdir -p "$(dirname "$dir")"
   WINEPREFIX=$dir wine wineboot -i >/dev/null 2>&1
+  # Without a debugger to start, a program that crashes ends with its exception code; with
+  # winedbg --auto it ended with 0, so a crashed test program passed.
+  WINEPREFIX=$dir wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+    /v Debugger /t REG_SZ /d '' /f >/dev/null 2>&1 || return 1
   WINEPREFIX=$dir wineserver -w
   [[ -f $dir/system.reg ]]
 }
