@@ -61,7 +61,7 @@ TEST_F(WindowsXpPrivilegeTest, ExtendedListNeedsAnAdministrator) {
   KeepJsonDocument("endtoend-gate", json.standardOutput);
   EXPECT_EQ(kAccessDenied, json.exitCode);
   EXPECT_EQ(kBanner + kPrivilegeError, json.standardError);
-  EXPECT_EQ(static_cast<long long>(kAccessDenied), JsonNumber(json.standardOutput, L"code"));
+  EXPECT_EQ(static_cast<long long>(kAccessDenied), JsonNumber(json.standardOutput, "error.code"));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,5 +12,10 @@ void KeepJsonDocument(const std::string& name, const std::string& document);
 // Every string value of key in a document (UTF-8), in document order, its escapes decoded.
 std::vector<std::wstring> JsonStrings(const std::string& document, const std::wstring& key);
 
-// The first number value of key; -1 when there is none.
-long long JsonNumber(const std::string& document, const std::wstring& key);
+// The value at path in a document (UTF-8): object keys and array indexes joined by dots, as in
+// "members.1.views.view64.state". A string comes decoded; a number, true, false or null as its
+// literal text. Absent when the path leads nowhere or the document is not well-formed JSON.
+std::optional<std::wstring> JsonAt(const std::string& document, const std::string& path);
+
+// The number at path; -1 when there is none there.
+long long JsonNumber(const std::string& document, const std::string& path);
