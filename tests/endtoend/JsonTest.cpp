@@ -7,6 +7,7 @@
 
 #include "endtoend/EndToEnd.h"
 #include "support/JsonDocuments.h"
+#include "support/ReportAgreement.h"
 #include "support/TemporaryFiles.h"
 
 // Each run with /json writes one document to the standard output and the banner to the standard
@@ -26,9 +27,25 @@ std::string Document(const std::string& name, const std::wstring& arguments, DWO
   } else {
     EXPECT_EQ(0u, output.standardError.rfind(kBanner + errorText, 0)) << output.standardError;
   }
-  EXPECT_EQ(exitCode, JsonNumber(output.standardOutput, L"exitCode")) << name;
+  EXPECT_EQ(exitCode, JsonNumber(output.standardOutput, "exitCode")) << name;
   KeepJsonDocument("endtoend-" + name, output.standardOutput);
   return output.standardOutput;
+}
+
+// The text report of a line without /json: what follows the banner.
+std::string Report(const std::wstring& arguments) {
+  const ProcessOutput output = RunTool(arguments);
+  EXPECT_EQ(0u, output.standardOutput.rfind(kBanner, 0)) << output.standardOutput;
+  return output.standardOutput.substr(std::min(kBanner.size(), output.standardOutput.size()));
+}
+
+// Where a package's member stands in a document's members; past the end when it is not there.
+std::string MemberPath(const std::string& document, const TestPackage& package) {
+  std::size_t index = 0;
+  for (; JsonAt(document, "members." + std::to_string(index) + ".productCode"); ++index) {
+    if (JsonAt(document, "members." + std::to_string(index) + ".productCode") == package.productCode) break;
+  }
+  return "members." + std::to_string(index) + ".";
 }
 
 std::size_t Occurrences(const std::vector<std::wstring>& values, const std::wstring& value) {
@@ -60,6 +77,13 @@ class JsonFamilyTest : public InstalledProductsTest {
 
 TEST_F(JsonFamilyTest, ListHideAndRemovalEachTellTheirRunAsOneDocument) {
   const std::string listing = Document("list", L"/list /json" + Family(kSampleUpgradeCode), kSuccess);
+  ExpectJsonAgreesWithReport(Report(L"/list" + Family(kSampleUpgradeCode)), listing);
+  // Each entry is listed in the view its package wrote it to, and only there.
+  for (const TestPackage& package : {kSample1, kSample2}) {
+    const bool x64 = PackageView(package) == View::k64;
+    EXPECT_EQ(JsonAt(listing, MemberPath(listing, package) + "entries.view64"), x64 ? L"visible" : L"none");
+    EXPECT_EQ(JsonAt(listing, MemberPath(listing, package) + "entries.view32"), x64 ? L"none" : L"visible");
+  }
   EXPECT_EQ(4u, JsonStrings(listing, L"productCode").size());
   EXPECT_EQ(1u, Occurrences(JsonStrings(listing, L"keepNewest"), L"keep"));
   EXPECT_EQ(Occurrences(JsonStrings(listing, L"name"), L"Quorvin Sample"), 4u);
@@ -67,15 +91,19 @@ TEST_F(JsonFamilyTest, ListHideAndRemovalEachTellTheirRunAsOneDocument) {
   // The x86 member's entry refuses the write: that member is not hidden, the run fails.
   ASSERT_TRUE(SetKeyAccess(HKEY_LOCAL_MACHINE, UninstallPath(kSample1.productCode), PackageView(kSample1),
                            L"D:(D;;0x2;;;WD)(A;;GA;;;WD)"));
+  const std::string hideReport = Report(L"/hideoldaddremoves /report" + Family(kSampleUpgradeCode));
   const std::string hiding = Document("hide", L"/hideoldaddremoves /json" + Family(kSampleUpgradeCode),
                                       kInstallFailure);
+  ExpectJsonAgreesWithReport(hideReport, hiding);
+  EXPECT_EQ(JsonAt(hiding, MemberPath(hiding, kSample2) + "views.view64.state"), L"hidden");
+  EXPECT_EQ(JsonAt(hiding, MemberPath(hiding, kSample1) + "views.view32.state"), L"not-hidden");
   ASSERT_TRUE(SetKeyAccess(HKEY_LOCAL_MACHINE, UninstallPath(kSample1.productCode), PackageView(kSample1),
                            L"D:(A;;GA;;;WD)"));
   const std::vector<std::wstring> hideResults = JsonStrings(hiding, L"result");
   EXPECT_EQ(1u, Occurrences(hideResults, L"not-hidden"));
   EXPECT_EQ(2u, Occurrences(hideResults, L"hidden"));
   EXPECT_EQ(1u, Occurrences(hideResults, L"kept-newest"));
-  EXPECT_EQ(1, JsonNumber(hiding, L"failed"));
+  EXPECT_EQ(1, JsonNumber(hiding, "summary.failed"));
   ExpectHidden(kSample2);
 
   const std::wstring log = TemporaryFolder() + L"msitool-json-test.log";
@@ -84,7 +112,7 @@ TEST_F(JsonFamilyTest, ListHideAndRemovalEachTellTheirRunAsOneDocument) {
   const std::vector<std::wstring> removalResults = JsonStrings(removal, L"result");
   EXPECT_EQ((std::vector<std::wstring>{L"kept-keepnewest", L"removed", L"removed", L"removed"}), removalResults);
   EXPECT_EQ(3u, JsonStrings(removal, L"installerLog").size());
-  EXPECT_EQ(3, JsonNumber(removal, L"removed"));
+  EXPECT_EQ(3, JsonNumber(removal, "summary.removed"));
   ExpectRemoved(kSample1);
   ExpectRemoved(kSample2);
   DeleteFileW(log.c_str());
@@ -114,8 +142,8 @@ class JsonRefusedRemovalTest : public InstalledProductsTest {
 TEST_F(JsonRefusedRemovalTest, ARemovalFromTheCopyTellsBothAnswers) {
   const std::string removal = Document("refused", L"/uninstall /json" + Family(kRefusingUpgradeCode), kSuccess);
   EXPECT_EQ(std::vector<std::wstring>{L"removed-from-copy"}, JsonStrings(removal, L"result"));
-  EXPECT_EQ(static_cast<long long>(kInstallFailure), JsonNumber(removal, L"installerError"));
-  EXPECT_EQ(0, JsonNumber(removal, L"copyError"));
+  EXPECT_EQ(static_cast<long long>(kInstallFailure), JsonNumber(removal, "members.0.installerError"));
+  EXPECT_EQ(0, JsonNumber(removal, "members.0.copyError"));
   ExpectRemoved(kRefusing);
 }
 
@@ -127,7 +155,7 @@ class JsonRestartTest : public InstalledProductsTest {
 TEST_F(JsonRestartTest, ARestartIsTheExitCodeAndTheMembersFlag) {
   const std::string removal = Document("restart", L"/uninstall /json" + Family(kRestartUpgradeCode), kRestartNeeded);
   EXPECT_NE(std::string::npos, removal.find("\"restartNeeded\": true"));
-  EXPECT_EQ(1, JsonNumber(removal, L"restartNeeded"));
+  EXPECT_EQ(1, JsonNumber(removal, "summary.restartNeeded"));
   ExpectRemoved(kRestart);
 }
 
@@ -136,7 +164,7 @@ TEST(JsonStopTest, ALogThatCannotBeOpenedIsTheDocumentsError) {
   const std::string document = Document(
       "log-refused", L"/list /json /log:C:\\windows" + Family(kSampleUpgradeCode), kLogNotOpened,
       "Cannot open the log file C:\\windows: ");
-  EXPECT_EQ(static_cast<long long>(kLogNotOpened), JsonNumber(document, L"code"));
+  EXPECT_EQ(static_cast<long long>(kLogNotOpened), JsonNumber(document, "error.code"));
   EXPECT_NE(std::string::npos, document.find("\"summary\": null"));
 }
 
