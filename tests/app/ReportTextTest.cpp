@@ -39,6 +39,34 @@ TEST(HideReport, AFailedViewIsNamedWithItsErrorCountedAsFailedAndFailsTheRun) {
   EXPECT_EQ(ResultExitCode(Summarize({outcomes[1], outcomes[2], outcomes[3]})), 0);
 }
 
+MemberOutcome Removal(RemovalOutcome::State state, bool restartNeeded = false) {
+  MemberOutcome outcome{L"{R1}", L"1.0", MemberOutcome::Kind::kRemoval};
+  outcome.removal.state = state;
+  outcome.removal.restartNeeded = restartNeeded;
+  return outcome;
+}
+
+// Every mix of member results against the README's rule: when several apply, 1603 (a member was
+// not removed), then 1618 (one was blocked), then 3010 (a removal needs a restart), then 0. Gone
+// and restart-needed members count as removed.
+TEST(ResultExitCode, FollowsTheDocumentedPrecedenceForEveryMixOfResults) {
+  using Removed = RemovalOutcome::State;
+  const MemberOutcome results[] = {Removal(Removed::kNotRemoved), Removal(Removed::kBlocked),
+                                   Removal(Removed::kRemovedFromCopy, /*restartNeeded=*/true),
+                                   Removal(Removed::kGone), Removal(Removed::kRemoved)};
+  for (unsigned mix = 0; mix < 32; ++mix) {
+    std::vector<MemberOutcome> outcomes;
+    for (unsigned result = 0; result < 5; ++result) {
+      if ((mix & (1u << result)) != 0) outcomes.push_back(results[result]);
+    }
+    const bool failed = (mix & 1u) != 0, blocked = (mix & 2u) != 0, restart = (mix & 4u) != 0;
+    const RunSummary summary = Summarize(outcomes);
+    EXPECT_EQ(ResultExitCode(summary), failed ? 1603 : blocked ? 1618 : restart ? 3010 : 0) << "mix " << mix;
+    EXPECT_EQ(summary.removed, std::size_t{restart} + ((mix >> 3) & 1u) + ((mix >> 4) & 1u)) << "mix " << mix;
+    EXPECT_EQ(summary.restartNeeded, std::size_t{restart}) << "mix " << mix;
+  }
+}
+
 TEST(RecordText, EscapesWhatWouldEndOrSplitARecordAndNothingElse) {
   const struct {
     std::wstring text;
