@@ -158,23 +158,31 @@ TEST(ExecutionMutex, FreeWhenNoInstallationRunsOrItsOwnerEndedHeldWhileOneRuns) 
   using installer::InstallerActivity;
   unsigned long error = 0;
   EXPECT_EQ(installer::WaitWhileInstallationRuns(0, error), InstallerActivity::kIdle);
+  // After each idle answer the mutex is given back: another thread owns it at once.
+  const auto givenBack = [](HANDLE mutex) {
+    DWORD waited = WAIT_FAILED;
+    std::thread([&] {
+      waited = WaitForSingleObject(mutex, 0);
+      if (waited == WAIT_OBJECT_0) ReleaseMutex(mutex);
+    }).join();
+    return waited == WAIT_OBJECT_0;
+  };
   {
     RunningInstallation installation;
+    // Held open here, the mutex outlives the installation: there, free and not abandoned.
+    const UniqueKernelHandle mutex(OpenMutexW(SYNCHRONIZE, /*bInheritHandle=*/FALSE, L"Global\\_MSIExecute"));
+    ASSERT_TRUE(mutex);
     EXPECT_EQ(installer::WaitWhileInstallationRuns(0, error), InstallerActivity::kBusy);
     EXPECT_EQ(installer::WaitWhileInstallationRuns(50, error), InstallerActivity::kBusy);
     installation.End();
     EXPECT_EQ(installer::WaitWhileInstallationRuns(0, error), InstallerActivity::kIdle);
+    EXPECT_TRUE(givenBack(mutex.get()));
   }
+  EXPECT_EQ(installer::WaitWhileInstallationRuns(0, error), InstallerActivity::kIdle);  // and when gone
   const UniqueKernelHandle abandoned = AbandonedExecutionMutex();
   ASSERT_TRUE(abandoned);
   EXPECT_EQ(installer::WaitWhileInstallationRuns(0, error), InstallerActivity::kIdle);
-  // The wait gave the mutex back: another thread owns it at once.
-  DWORD waited = WAIT_FAILED;
-  std::thread([&] {
-    waited = WaitForSingleObject(abandoned.get(), 0);
-    if (waited == WAIT_OBJECT_0) ReleaseMutex(abandoned.get());
-  }).join();
-  EXPECT_EQ(waited, static_cast<DWORD>(WAIT_OBJECT_0));
+  EXPECT_TRUE(givenBack(abandoned.get()));
 }
 
 TEST(ExecutionMutex, ThatCannotBeOpenedIsNeverTakenForIdleAndTheRemovalsRetryBusyAnswers) {
