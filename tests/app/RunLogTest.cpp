@@ -134,6 +134,30 @@ TEST_F(RunLogFile, StartsOnALineOfItsOwnAfterALogThatEndsMidLine) {
   EXPECT_TRUE(std::regex_match(lines[1], std::regex(kStamp + "msitool .* started: .*\r"))) << lines[1];
 }
 
+// Only a line feed ends a line: after a lone CR a record is not glued on but gets its own line.
+TEST(LogFileAppend, ARecordOnItsOwnLineGetsALineEndFirstUnlessTheFileEndsInOne) {
+  const ScratchFolder folder;
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "record\r\n"},
+      {"a\n", "a\nrecord\r\n"},
+      {"a\r\n", "a\r\nrecord\r\n"},
+      {"a\r", "a\r\r\nrecord\r\n"},
+      {"a", "a\r\nrecord\r\n"},
+  };
+  int name = 0;
+  for (const auto& [before, after] : cases) {
+    const std::wstring path = folder.path() + std::to_wstring(++name) + L".log";
+    ASSERT_TRUE(WriteFileBytes(path, before));
+    {
+      LogFile log;
+      std::wstring failure;
+      ASSERT_TRUE(log.Open(path, failure)) << Narrow(failure);
+      EXPECT_TRUE(log.Append("record\r\n", /*onOwnLine=*/true, failure)) << Narrow(failure);
+    }
+    EXPECT_EQ(ReadFileBytes(path), after) << testing::PrintToString(before);
+  }
+}
+
 // Runs as SYSTEM append to these files, in folders ordinary users may write to: a planted link
 // must never turn those writes against another file.
 TEST_F(RunLogFile, ThatIsALinkOrNoPlainFileIsRefusedAndNothingIsDone) {
