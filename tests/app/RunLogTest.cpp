@@ -178,6 +178,28 @@ TEST_F(RunLogFile, ThatIsALinkOrNoPlainFileIsRefusedAndNothingIsDone) {
   EXPECT_EQ(ReadFileBytes(protectedFile), "protected");
 }
 
+// Wine 8 gives no handle that reports a link (CreateSymbolicLinkW makes nothing, a junction's
+// FSCTL_SET_REPARSE_POINT answers 50, a Unix link is followed), so the rule is checked on what an
+// opened handle reports; a real link is refused on Windows only.
+TEST(LogFileRefusal, RefusesALinkAFolderAndASecondNameAndNothingElse) {
+  const struct {
+    unsigned long attributes;
+    unsigned long names;
+    std::string reason;
+  } cases[] = {
+      {FILE_ATTRIBUTE_ARCHIVE, 1, ""},
+      {FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_SPARSE_FILE | FILE_ATTRIBUTE_COMPRESSED, 1, ""},
+      {FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT, 1, "refused: a link (reparse point)"},
+      {FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, 1, "refused: a link (reparse point)"},
+      {FILE_ATTRIBUTE_DIRECTORY, 1, "refused: not a plain file"},
+      {FILE_ATTRIBUTE_ARCHIVE, 2, "refused: a hard link (the file has 2 names)"},
+  };
+  for (const auto& test : cases) {
+    EXPECT_EQ(Narrow(LogFileRefusal(test.attributes, test.names)), test.reason)
+        << std::hex << test.attributes << " " << test.names;
+  }
+}
+
 TEST_F(RunLogFile, ThatCannotBeOpenedLeavesNoFolderItMadeForIt) {
   // A name that ends in a separator is a folder: the folders are made, then the file fails.
   const ToolRun run =
