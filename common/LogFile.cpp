@@ -19,7 +19,7 @@ constexpr DWORD kSingleName = 1;
 // Returns those it created, outermost first; what cannot be made shows when the file is opened.
 std::vector<std::wstring> CreateMissingFolders(const std::wstring& path) {
   std::vector<std::wstring> created;
-  const UniqueSecurityDescriptor descriptor = LogFolderSecurity();
+  const UniqueSecurityDescriptor descriptor = LogFile::FolderSecurity();
   if (!descriptor) {
     return created;
   }
@@ -121,6 +121,8 @@ std::wstring LogFileRefusal(unsigned long attributes, unsigned long names) {
   }
   return {};
 }
+
+UniqueSecurityDescriptor LogFile::FolderSecurity() { return LogFolderSecurity(); }
 
 std::size_t LastPathSeparator(std::wstring_view path) noexcept {
   return path.find_last_of(kSeparators);

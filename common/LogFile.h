@@ -32,6 +32,10 @@ class LogFile {
 
   bool IsOpen() const noexcept { return static_cast<bool>(file_); }
 
+  // The access list of the folders Open creates: LogFolderSecurity. Empty when the system cannot
+  // build it.
+  [[nodiscard]] static UniqueSecurityDescriptor FolderSecurity();
+
  private:
   UniqueFile file_;
 };
