@@ -19,7 +19,7 @@ constexpr DWORD kSingleName = 1;
 // Returns those it created, outermost first; what cannot be made shows when the file is opened.
 std::vector<std::wstring> CreateMissingFolders(const std::wstring& path) {
   std::vector<std::wstring> created;
-  const UniqueSecurityDescriptor descriptor = LogFolderSecurity();
+  const UniqueSecurityDescriptor descriptor = LogFile::FolderSecurity();
   if (!descriptor) {
     return created;
   }
@@ -49,17 +49,7 @@ std::wstring Refusal(HANDLE file) {
   if (!GetFileInformationByHandle(file, &information)) {
     return SystemErrorText(GetLastError());
   }
-  if ((information.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-    return L"refused: a link (reparse point)";
-  }
-  if ((information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    return L"refused: not a plain file";
-  }
-  if (information.nNumberOfLinks != kSingleName) {
-    return L"refused: a hard link (the file has " + std::to_wstring(information.nNumberOfLinks) +
-           L" names)";
-  }
-  return {};
+  return LogFileRefusal(information.dwFileAttributes, information.nNumberOfLinks);
 }
 
 OVERLAPPED At(LARGE_INTEGER offset) {
@@ -118,6 +108,21 @@ DWORD AppendAtEnd(HANDLE file, std::string_view bytes, bool onOwnLine) {
 }
 
 }  // namespace
+
+std::wstring LogFileRefusal(unsigned long attributes, unsigned long names) {
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    return L"refused: a link (reparse point)";
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return L"refused: not a plain file";
+  }
+  if (names != kSingleName) {
+    return L"refused: a hard link (the file has " + std::to_wstring(names) + L" names)";
+  }
+  return {};
+}
+
+UniqueSecurityDescriptor LogFile::FolderSecurity() { return LogFolderSecurity(); }
 
 std::size_t LastPathSeparator(std::wstring_view path) noexcept {
   return path.find_last_of(kSeparators);

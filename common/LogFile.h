@@ -32,9 +32,18 @@ class LogFile {
 
   bool IsOpen() const noexcept { return static_cast<bool>(file_); }
 
+  // The access list of the folders Open creates: LogFolderSecurity. Empty when the system cannot
+  // build it.
+  [[nodiscard]] static UniqueSecurityDescriptor FolderSecurity();
+
  private:
   UniqueFile file_;
 };
+
+// Why a file whose handle reports these attributes (FILE_ATTRIBUTE_...) and this many names must
+// not be appended to: "refused: a link (reparse point)", "refused: not a plain file" (a folder) or
+// "refused: a hard link (the file has 2 names)"; empty for a plain file with one name.
+[[nodiscard]] std::wstring LogFileRefusal(unsigned long attributes, unsigned long names);
 
 // The position of path's last separator, \ or /; npos when it has none.
 [[nodiscard]] std::size_t LastPathSeparator(std::wstring_view path) noexcept;

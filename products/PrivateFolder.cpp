@@ -75,7 +75,7 @@ std::wstring TemporaryFolder() {
 }
 
 bool CreatePrivateFolder(const std::wstring& folder) {
-  const UniqueSecurityDescriptor descriptor = PrivateFolderSecurity();
+  const UniqueSecurityDescriptor descriptor = PrivateFolder::FolderSecurity();
   if (!descriptor) {
     return false;
   }
@@ -85,6 +85,8 @@ bool CreatePrivateFolder(const std::wstring& folder) {
 }
 
 }  // namespace
+
+UniqueSecurityDescriptor PrivateFolder::FolderSecurity() { return PrivateFolderSecurity(); }
 
 bool IsPlainFileName(std::wstring_view name) noexcept {
   return !name.empty() && name != L"." && name != L".." &&

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "common/UniqueHandle.h"
+
 // A new folder with an unguessable name inside the temporary folder, for one file of the tool's,
 // which only SYSTEM, the Administrators and the user running the tool may open: when the tool runs
 // as SYSTEM that temporary folder is shared with every user, and nobody else may plant, read or
@@ -18,6 +20,10 @@ class PrivateFolder {
   // Makes the folder, for a file called fileName in it. False, with nothing made, when the name is
   // not a plain file name, the path would not fit MAX_PATH, or the folder cannot be made.
   [[nodiscard]] bool Create(std::wstring_view fileName);
+
+  // The access list Create makes the folder with: PrivateFolderSecurity. Empty when the system
+  // cannot build it.
+  [[nodiscard]] static UniqueSecurityDescriptor FolderSecurity();
 
   // Deletes the file, when there is one, and the folder, now or at the next restart.
   void Remove() noexcept;

@@ -2,6 +2,7 @@
 
 #include "app/ExitCodes.h"
 #include "app/RunResult.h"
+#include "common/JsonWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -80,9 +81,41 @@ TEST(RecordText, EscapesWhatWouldEndOrSplitARecordAndNothingElse) {
       {L"\xD800-\xDC00-\U0001F600", false, L"\\uD800-\\uDC00-\U0001F600"},
       {L"2.0 beta\u00A0\u3000x", true, L"2.0\\u0020beta\\u00A0\\u3000x"},
       {L"2.0 beta", false, L"2.0 beta"},
+      // Each range at both ends and just outside: C0, DEL and C1, the no-break space, the separators.
+      {L"\x1F \x7E\x7F\x80\x9F\xA0", false, L"\\u001F \x7E\\u007F\\u0080\\u009F\xA0"},
+      {L"\x1F \x7E\x7F\x80\x9F\xA0", true, L"\\u001F\\u0020\x7E\\u007F\\u0080\\u009F\\u00A0"},
+      {L"\u1FFF\u2000\u200A\u200B\u2027\u2028\u2029\u202A", false,
+       L"\u1FFF\u2000\u200A\u200B\u2027\\u2028\\u2029\u202A"},
+      {L"\u1FFF\u2000\u200A\u200B\u2027\u2028\u2029\u202A", true,
+       L"\u1FFF\\u2000\\u200A\u200B\u2027\\u2028\\u2029\u202A"},
+      {L"\u1680\u202F\u205F\uFEFF", true, L"\\u1680\\u202F\\u205F\\uFEFF"},
+      // A high half before a pair, the last pair there is, a pair the wrong way round, a high half last.
+      {L"\xD800\xD800\xDC00" L"\xDBFF\xDFFF" L"\xDFFF\xDBFF" L"a\xDBFF", false,
+       L"\\uD800\U00010000\U0010FFFF\\uDFFF\\uDBFFa\\uDBFF"},
   };
   for (const auto& test : cases) {
     EXPECT_EQ(EscapeForRecord(test.text, test.oneToken), test.escaped) << testing::PrintToString(test.text);
+  }
+}
+
+// The document's strings as written, not as a reader decodes them: a decoder reads \u007F and a raw
+// DEL alike. Spaces stay as they are; the rest follows the records' rule, plus quote and backslash.
+TEST(JsonText, EscapesControlsSeparatorsAndUnpairedHalvesToTheEdgeOfEachRange) {
+  const struct {
+    std::wstring text;
+    std::wstring written;
+  } cases[] = {
+      {L"\x1F \x7E\x7F\x80\x9F\xA0", L"\"\\u001F \x7E\\u007F\\u0080\\u009F\xA0\""},
+      {L"\u1FFF\u2000\u200A\u200B\u2027\u2028\u2029\u202A",
+       L"\"\u1FFF\u2000\u200A\u200B\u2027\\u2028\\u2029\u202A\""},
+      {L"\xD800\xD800\xDC00" L"\xDBFF\xDFFF" L"\xDFFF\xDBFF" L"a\xDBFF",
+       L"\"\\uD800\U00010000\U0010FFFF\\uDFFF\\uDBFFa\\uDBFF\""},
+      {L"\"C:\\x\"", L"\"\\\"C:\\\\x\\\"\""},
+  };
+  for (const auto& test : cases) {
+    JsonWriter writer;
+    writer.String(test.text);
+    EXPECT_EQ(writer.text(), test.written) << testing::PrintToString(test.text);
   }
 }
 

@@ -134,6 +134,30 @@ TEST_F(RunLogFile, StartsOnALineOfItsOwnAfterALogThatEndsMidLine) {
   EXPECT_TRUE(std::regex_match(lines[1], std::regex(kStamp + "msitool .* started: .*\r"))) << lines[1];
 }
 
+// Only a line feed ends a line: after a lone CR a record is not glued on but gets its own line.
+TEST(LogFileAppend, ARecordOnItsOwnLineGetsALineEndFirstUnlessTheFileEndsInOne) {
+  const ScratchFolder folder;
+  const std::pair<std::string, std::string> cases[] = {
+      {"", "record\r\n"},
+      {"a\n", "a\nrecord\r\n"},
+      {"a\r\n", "a\r\nrecord\r\n"},
+      {"a\r", "a\r\r\nrecord\r\n"},
+      {"a", "a\r\nrecord\r\n"},
+  };
+  int name = 0;
+  for (const auto& [before, after] : cases) {
+    const std::wstring path = folder.path() + std::to_wstring(++name) + L".log";
+    ASSERT_TRUE(WriteFileBytes(path, before));
+    {
+      LogFile log;
+      std::wstring failure;
+      ASSERT_TRUE(log.Open(path, failure)) << Narrow(failure);
+      EXPECT_TRUE(log.Append("record\r\n", /*onOwnLine=*/true, failure)) << Narrow(failure);
+    }
+    EXPECT_EQ(ReadFileBytes(path), after) << testing::PrintToString(before);
+  }
+}
+
 // Runs as SYSTEM append to these files, in folders ordinary users may write to: a planted link
 // must never turn those writes against another file.
 TEST_F(RunLogFile, ThatIsALinkOrNoPlainFileIsRefusedAndNothingIsDone) {
@@ -152,6 +176,28 @@ TEST_F(RunLogFile, ThatIsALinkOrNoPlainFileIsRefusedAndNothingIsDone) {
   }
   EXPECT_TRUE(installer_.calls.empty());
   EXPECT_EQ(ReadFileBytes(protectedFile), "protected");
+}
+
+// Wine 8 gives no handle that reports a link (CreateSymbolicLinkW makes nothing, a junction's
+// FSCTL_SET_REPARSE_POINT answers 50, a Unix link is followed), so the rule is checked on what an
+// opened handle reports; a real link is refused on Windows only.
+TEST(LogFileRefusal, RefusesALinkAFolderAndASecondNameAndNothingElse) {
+  const struct {
+    unsigned long attributes;
+    unsigned long names;
+    std::string reason;
+  } cases[] = {
+      {FILE_ATTRIBUTE_ARCHIVE, 1, ""},
+      {FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_SPARSE_FILE | FILE_ATTRIBUTE_COMPRESSED, 1, ""},
+      {FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT, 1, "refused: a link (reparse point)"},
+      {FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT, 1, "refused: a link (reparse point)"},
+      {FILE_ATTRIBUTE_DIRECTORY, 1, "refused: not a plain file"},
+      {FILE_ATTRIBUTE_ARCHIVE, 2, "refused: a hard link (the file has 2 names)"},
+  };
+  for (const auto& test : cases) {
+    EXPECT_EQ(Narrow(LogFileRefusal(test.attributes, test.names)), test.reason)
+        << std::hex << test.attributes << " " << test.names;
+  }
 }
 
 TEST_F(RunLogFile, ThatCannotBeOpenedLeavesNoFolderItMadeForIt) {

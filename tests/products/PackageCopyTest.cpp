@@ -13,7 +13,9 @@
 #include <vector>
 
 #include "common/FolderSecurity.h"
+#include "common/LogFile.h"
 #include "common/UniqueHandle.h"
+#include "products/PrivateFolder.h"
 #include "support/TemporaryFiles.h"
 
 namespace {
@@ -71,14 +73,16 @@ TEST_F(PackageCopyTest, CopiesIntoANewFolderUnderThePackageNameAndBothGoWithTheO
 }
 
 // Wine keeps no access list on files (it reads back SYSTEM and the user whatever was set), so
-// this checks the descriptors the folders are created with rather than the folders.
+// this checks the descriptors the folders are created with rather than the folders: each folder
+// kind's own, and the one each creator uses, since the log folders' would let Users read a package.
 TEST(FolderSecurity, GrantsOnlySystemAdministratorsAndTheUserAndInheritsNothing) {
   const std::map<std::wstring, DWORD> owners = {
       {L"S-1-5-18", FILE_ALL_ACCESS}, {L"S-1-5-32-544", FILE_ALL_ACCESS}, {ProcessUserSid(), FILE_ALL_ACCESS}};
   std::map<std::wstring, DWORD> logFolder = owners;
   logFolder[L"S-1-5-32-545"] = FILE_GENERIC_READ;  // the Users read logs, and plant nothing
   const std::pair<UniqueSecurityDescriptor, std::map<std::wstring, DWORD>> cases[] = {
-      {PrivateFolderSecurity(), owners}, {LogFolderSecurity(), logFolder}};
+      {PrivateFolderSecurity(), owners}, {LogFolderSecurity(), logFolder},
+      {PrivateFolder::FolderSecurity(), owners}, {LogFile::FolderSecurity(), logFolder}};
   for (const auto& [descriptor, expected] : cases) {
     ASSERT_TRUE(descriptor);
     SECURITY_DESCRIPTOR_CONTROL control = 0;
