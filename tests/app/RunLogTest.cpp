@@ -38,8 +38,9 @@ struct ToolRun {
   std::string standardError;
 };
 
-ToolRun RunTool(std::vector<std::wstring> arguments, installer::Installer& installer) {
-  std::vector<const wchar_t*> argv = {L"C:\\tools\\msitool.exe"};
+ToolRun RunTool(std::vector<std::wstring> arguments, installer::Installer& installer,
+                const wchar_t* program = L"C:\\tools\\msitool.exe") {
+  std::vector<const wchar_t*> argv = {program};
   for (const std::wstring& argument : arguments) argv.push_back(argument.c_str());
   ToolRun run;
   run.standardOutput = CaptureStandardStream(STD_OUTPUT_HANDLE, [&] {
@@ -100,6 +101,15 @@ TEST_F(RunLogFile, NamesEachMembersInstallerLogBesideIt) {
   EXPECT_NE(ReadFileBytes(log_).find("{A2} 2.0 removed log=" + Narrow(installerLog) + "\r\n"),
             std::string::npos);
   EXPECT_EQ(ReadFileBytes(installerLog), "removing {A2}\r\n");
+}
+
+// Whoever starts the tool writes its command line, the program's name included.
+TEST_F(RunLogFile, HeaderCannotStartARecordOfItsOwn) {
+  const wchar_t* const program = L"C:\\x\n{A9} 9.9 removed\\m.exe";
+  ASSERT_EQ(RunTool({L"/list", L"/log:" + log_, L"/u:" + kFamily}, installer_, program).exitCode, 0);
+  const std::string text = ReadFileBytes(log_);
+  EXPECT_NE(text.find("\"C:\\x\\u000A{A9} 9.9 removed\\m.exe\" /list"), std::string::npos) << text;
+  EXPECT_EQ(text.find("\n{A9}"), std::string::npos) << text;
 }
 
 TEST_F(RunLogFile, IsAppendedToByLaterRuns) {
@@ -294,6 +304,7 @@ TEST(RunLogNames, InstallerLogTakesTheLogsNameAndTheProductCode) {
       {L"a.b\\run", L"a.b\\run.{A1}.log"},
       {L"run.old.txt", L"run.old.{A1}.log"},
       {L"a.b/run", L"a.b/run.{A1}.log"},
+      {L".log", L".log.{A1}.log"},  // a name that starts with its only dot has no extension
   };
   for (const auto& entry : cases) {
     RunLog log;
