@@ -13,6 +13,10 @@ class Installer {
   [[nodiscard]] virtual unsigned EnumRelatedProducts(const wchar_t* upgradeCode,
                                                      unsigned long index, wchar_t* productCode) = 0;
 
+  // MsiEnumProductsW: fills productCode (at least 39 characters) with the index-th product the
+  // installer knows, of any family or none; any other result than 0 ends the enumeration.
+  [[nodiscard]] virtual unsigned EnumProducts(unsigned long index, wchar_t* productCode) = 0;
+
   // MsiGetProductInfoW: length is the buffer's size in characters on the way in, and the value's
   // length on the way out.
   [[nodiscard]] virtual unsigned GetProductInfo(const wchar_t* productCode,

@@ -21,6 +21,10 @@ class MsiInstaller final : public Installer {
     return MsiEnumRelatedProductsW(upgradeCode, /*dwReserved=*/0, index, productCode);
   }
 
+  unsigned EnumProducts(unsigned long index, wchar_t* productCode) override {
+    return MsiEnumProductsW(index, productCode);
+  }
+
   unsigned GetProductInfo(const wchar_t* productCode, const wchar_t* property, wchar_t* value,
                           unsigned long* length) override {
     DWORD size = *length;

@@ -62,6 +62,17 @@ unsigned FakeInstaller::EnumRelatedProducts(const wchar_t* upgradeCode, unsigned
   return installer::kSuccess;
 }
 
+unsigned FakeInstaller::EnumProducts(unsigned long index, wchar_t* productCode) {
+  calls.push_back(L"EnumProducts " + std::to_wstring(index));
+  if (index >= products.size()) {
+    return kNoMoreItems;
+  }
+  const std::wstring& code = products[index].productCode;
+  std::copy(code.begin(), code.end(), productCode);
+  productCode[code.size()] = L'\0';
+  return installer::kSuccess;
+}
+
 unsigned FakeInstaller::GetProductInfo(const wchar_t* productCode, const wchar_t* property,
                                        wchar_t* value, unsigned long* length) {
   calls.push_back(std::wstring(L"GetProductInfo ") + productCode + L" " + property);

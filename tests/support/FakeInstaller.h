@@ -34,6 +34,7 @@ class FakeInstaller : public installer::Installer {
 
   unsigned EnumRelatedProducts(const wchar_t* upgradeCode, unsigned long index,
                                wchar_t* productCode) override;
+  unsigned EnumProducts(unsigned long index, wchar_t* productCode) override;
   unsigned GetProductInfo(const wchar_t* productCode, const wchar_t* property, wchar_t* value,
                           unsigned long* length) override;
   unsigned GetProductInfoEx(const wchar_t* productCode, int context, const wchar_t* property,
