@@ -13,21 +13,6 @@ constexpr std::size_t kProductCodeBufferSize = 100;
 // order.
 bool RemovedBefore(const Product& left, const Product& right) { return left.IsNewerThan(right); }
 
-MemberIdentity IdentityOf(const Product& product) {
-  MemberIdentity member;
-  member.productCode = product.GetProductCode();
-  member.versionString = product.GetVersionString();
-  member.productName = product.ReadProperty(L"InstalledProductName");
-  if (member.productName.empty()) {
-    member.productName = product.ReadProperty(L"ProductName");
-  }
-  const int context = product.InstallContext();
-  member.context = context == installer::kContextMachine ? MemberIdentity::Context::kPerMachine
-                   : context != 0                       ? MemberIdentity::Context::kPerUser
-                                                        : MemberIdentity::Context::kUnknown;
-  return member;
-}
-
 MemberOutcome OutcomeFor(const Product& product, MemberOutcome::Kind kind) {
   MemberOutcome outcome;
   outcome.productCode = product.GetProductCode();
@@ -172,9 +157,7 @@ std::vector<MemberListing> ProductFamily::List() const {
   std::vector<MemberListing> listing;
   for (const std::unique_ptr<Product>& product : products_) {
     MemberListing member;
-    static_cast<MemberIdentity&>(member) = IdentityOf(*product);
-    member.entry32 = product->EntryIn(EntryView::k32);
-    member.entry64 = product->EntryIn(EntryView::k64);
+    static_cast<ProductListing&>(member) = ListingOf(*product);
     member.keptByHide = product.get() == newest;
     member.removalPosition = static_cast<unsigned>(
         std::find(removalOrder.begin(), removalOrder.end(), product.get()) - removalOrder.begin() + 1);

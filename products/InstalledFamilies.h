@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "installer/Installer.h"
+#include "products/MemberListing.h"
+
+// One installed product family as /families lists it.
+struct FamilyListing {
+  std::wstring upgradeCode;
+  std::vector<ProductListing> members;  // newest first; the first enumerated of equal versions first
+
+  // How many uninstall entries of the family Programs and Features shows.
+  unsigned VisibleEntries() const noexcept;
+};
+
+// Every family the installer knows a member of, and every product it knows that no family holds
+// (a package without an upgrade code). Families come by their newest member's name, ignoring case,
+// then by upgrade code; products without a family by name, then product code.
+struct InstalledFamilies {
+  std::vector<FamilyListing> families;
+  std::vector<ProductListing> withoutFamily;
+};
+
+// Asks the installer for the members of each upgrade code (the same enumeration as /list), leaves
+// out the codes with none, and lists the products no family holds. Reads only: no registry write,
+// no installer call that changes anything, no product or package opened.
+[[nodiscard]] InstalledFamilies ListInstalledFamilies(installer::Installer& installer,
+                                                      const std::vector<std::wstring>& upgradeCodes);
+
+// Keeps the families where any member's name contains text and the products without a family
+// whose name does, ignoring case as ContainsIgnoringCase does.
+void KeepNamesContaining(InstalledFamilies& installed, std::wstring_view text);
