@@ -6,6 +6,7 @@
 namespace {
 
 constexpr std::wstring_view kListSwitch = L"/list";
+constexpr std::wstring_view kFamiliesSwitch = L"/families";
 constexpr std::wstring_view kHideSwitch = L"/hideoldaddremoves";
 constexpr std::wstring_view kUninstallSwitch = L"/uninstall";
 constexpr std::wstring_view kReportSwitch = L"/report";
@@ -16,6 +17,7 @@ constexpr std::wstring_view kUpgradeCodeSwitch = L"/u:";
 // Switches with a value: it is everything after the first colon.
 constexpr std::wstring_view kLogSwitch = L"/log:";
 constexpr std::wstring_view kWaitSwitch = L"/wait:";
+constexpr std::wstring_view kFindSwitch = L"/find:";
 constexpr unsigned long kLongestWaitSeconds = 86400;
 
 constexpr std::size_t kGuidLength = 38;
@@ -72,11 +74,13 @@ bool HasNewSwitch(int argumentCount, const wchar_t* const* arguments) {
   for (int i = 1; i < argumentCount; ++i) {
     const std::wstring_view argument = arguments[i];
     if (EqualsIgnoringAsciiCase(argument, kListSwitch) ||
+        EqualsIgnoringAsciiCase(argument, kFamiliesSwitch) ||
         EqualsIgnoringAsciiCase(argument, kReportSwitch) ||
         EqualsIgnoringAsciiCase(argument, kKeepNewestSwitch) ||
         EqualsIgnoringAsciiCase(argument, kJsonSwitch) ||
         StartsWithIgnoringAsciiCase(argument, kLogSwitch) ||
-        StartsWithIgnoringAsciiCase(argument, kWaitSwitch)) {
+        StartsWithIgnoringAsciiCase(argument, kWaitSwitch) ||
+        StartsWithIgnoringAsciiCase(argument, kFindSwitch)) {
       return true;
     }
   }
@@ -94,8 +98,9 @@ std::optional<ExtendedOptions> ParseExtendedCommandLine(int argumentCount,
   bool upgradeCodeMalformed = false;
   bool logGiven = false;
   bool waitGiven = false;
+  bool findGiven = false;
   bool valueMalformed = false;
-  bool list = false, hide = false, uninstall = false;
+  bool list = false, hide = false, uninstall = false, families = false;
   for (int i = 1; i < argumentCount; ++i) {
     const std::wstring_view argument = arguments[i];
     bool first = true;
@@ -103,6 +108,8 @@ std::optional<ExtendedOptions> ParseExtendedCommandLine(int argumentCount,
       helpAsked = true;
     } else if (EqualsIgnoringAsciiCase(argument, kListSwitch)) {
       first = SetOnce(list);
+    } else if (EqualsIgnoringAsciiCase(argument, kFamiliesSwitch)) {
+      first = SetOnce(families);
     } else if (EqualsIgnoringAsciiCase(argument, kHideSwitch)) {
       first = SetOnce(hide);
     } else if (EqualsIgnoringAsciiCase(argument, kUninstallSwitch)) {
@@ -122,6 +129,10 @@ std::optional<ExtendedOptions> ParseExtendedCommandLine(int argumentCount,
       first = SetOnce(logGiven);
       options.logFile = argument.substr(kLogSwitch.size());
       valueMalformed = valueMalformed || options.logFile.empty();
+    } else if (StartsWithIgnoringAsciiCase(argument, kFindSwitch)) {
+      first = SetOnce(findGiven);
+      options.findText = argument.substr(kFindSwitch.size());
+      valueMalformed = valueMalformed || options.findText.empty();
     } else if (StartsWithIgnoringAsciiCase(argument, kWaitSwitch)) {
       first = SetOnce(waitGiven);
       options.waitSeconds = ParseWaitSeconds(argument.substr(kWaitSwitch.size()));
@@ -136,16 +147,19 @@ std::optional<ExtendedOptions> ParseExtendedCommandLine(int argumentCount,
     help.help = true;
     return help;
   }
-  const int actions = (list ? 1 : 0) + (hide ? 1 : 0) + (uninstall ? 1 : 0);
+  const int actions = (list ? 1 : 0) + (hide ? 1 : 0) + (uninstall ? 1 : 0) + (families ? 1 : 0);
+  // /families asks about every family: it takes no upgrade code, and only it takes /find:.
   const bool valid = !unknown && !repeated && !valueMalformed && actions == 1 &&
-                     upgradeCodeGiven && !upgradeCodeMalformed &&
-                     (!options.keepNewest || uninstall) && (!waitGiven || uninstall);
+                     upgradeCodeGiven != families && !upgradeCodeMalformed &&
+                     (!options.keepNewest || uninstall) && (!waitGiven || uninstall) &&
+                     (!findGiven || families);
   if (!valid) {
     return std::nullopt;
   }
-  options.action = list ? ExtendedAction::kList
-                   : hide ? ExtendedAction::kHideOld
-                          : ExtendedAction::kUninstall;
+  options.action = list       ? ExtendedAction::kList
+                   : hide     ? ExtendedAction::kHideOld
+                   : families ? ExtendedAction::kFamilies
+                              : ExtendedAction::kUninstall;
   return options;
 }
 

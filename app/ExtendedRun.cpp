@@ -14,8 +14,10 @@
 #include "app/RunResult.h"
 #include "common/ConsoleWrite.h"
 #include "common/SystemMessage.h"
+#include "products/InstalledFamilies.h"
 #include "products/InstallerWait.h"
 #include "products/ProductFamily.h"
+#include "registry/UpgradeCodeRegistrations.h"
 #include "security/UserInfo.h"
 
 namespace {
@@ -40,6 +42,31 @@ void ListFamily(const ActionRun& run, ProductFamily& family, RunResult& result) 
   result.summary = RunSummary{};
   result.summary->members = result.listing.size();
   result.exitCode = kExitSuccess;
+}
+
+void ListFamilies(const ActionRun& run, RunResult& result) {
+  const UpgradeCodeRegistrations registrations = ReadUpgradeCodeRegistrations();
+  if (registrations.skippedKeys > 0 || registrations.skippedValues > 0) {
+    run.log.WriteRecord(L"skipped in the installer's UpgradeCodes registration, not packed GUIDs: " +
+                        std::to_wstring(registrations.skippedKeys) + L" keys, " +
+                        std::to_wstring(registrations.skippedValues) + L" values");
+  }
+  result.installed = ListInstalledFamilies(run.installer, registrations.upgradeCodes);
+  if (!run.options.findText.empty()) {
+    KeepNamesContaining(result.installed, run.options.findText);
+  }
+  for (const FamilyListing& family : result.installed.families) {
+    run.report.WriteLine(FamilyLine(family));
+    for (const ProductListing& member : family.members) {
+      run.report.WriteLine(FamilyMemberLine(member));
+    }
+  }
+  for (const ProductListing& product : result.installed.withoutFamily) {
+    run.report.WriteLine(WithoutFamilyLine(product));
+  }
+  result.summary = Summarize(result.installed);
+  result.exitCode = kExitSuccess;
+  run.report.WriteLine(FamiliesSummaryLine(*result.summary, result.exitCode));
 }
 
 std::vector<MemberOutcome> RemoveFamily(const ActionRun& run, ProductFamily& family,
@@ -69,6 +96,10 @@ std::vector<MemberOutcome> RemoveFamily(const ActionRun& run, ProductFamily& fam
 }
 
 void RunAction(const ActionRun& run, RunResult& result) {
+  if (run.options.action == ExtendedAction::kFamilies) {
+    ListFamilies(run, result);
+    return;
+  }
   ProductFamily family(run.installer, run.options.upgradeCode);
   if (run.options.action == ExtendedAction::kList) {
     ListFamily(run, family, result);
@@ -118,8 +149,8 @@ int RunExtendedCommandLine(const ExtendedOptions& options, installer::Installer&
       log.WriteHeader(options.commandLine);
       report.AttachLog(&log);
     }
-    report.ShowOnConsole(!options.json &&
-                         (options.report || options.action == ExtendedAction::kList));
+    report.ShowOnConsole(!options.json && (options.report || options.action == ExtendedAction::kList ||
+                                           options.action == ExtendedAction::kFamilies));
     try {
       RunAction({options, installer, report, log, startTick}, result);
     } catch (...) {

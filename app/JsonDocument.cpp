@@ -16,6 +16,8 @@ const wchar_t* ActionName(ExtendedAction action) {
       return L"list";
     case ExtendedAction::kHideOld:
       return L"hide";
+    case ExtendedAction::kFamilies:
+      return L"families";
     case ExtendedAction::kUninstall:
     case ExtendedAction::kNone:
       break;
@@ -95,14 +97,49 @@ void Identity(JsonWriter& json, const MemberIdentity& member) {
   StringOrNull(json, L"context", ContextWord(member.context));
 }
 
+void Entries(JsonWriter& json, const ProductListing& product) {
+  json.Key(L"entries");
+  json.BeginObject();
+  StringOrNull(json, L"view32", EntryWord(product.entry32));
+  StringOrNull(json, L"view64", EntryWord(product.entry64));
+  json.EndObject();
+}
+
+void ListedProduct(JsonWriter& json, const ProductListing& product) {
+  json.BeginObject();
+  Identity(json, product);
+  Entries(json, product);
+  json.EndObject();
+}
+
+void Families(JsonWriter& json, const InstalledFamilies& installed) {
+  json.Key(L"families");
+  json.BeginArray();
+  for (const FamilyListing& family : installed.families) {
+    json.BeginObject();
+    json.Key(L"upgradeCode");
+    json.String(family.upgradeCode);
+    json.Key(L"members");
+    json.BeginArray();
+    for (const ProductListing& member : family.members) {
+      ListedProduct(json, member);
+    }
+    json.EndArray();
+    json.EndObject();
+  }
+  json.EndArray();
+  json.Key(L"withoutFamily");
+  json.BeginArray();
+  for (const ProductListing& product : installed.withoutFamily) {
+    ListedProduct(json, product);
+  }
+  json.EndArray();
+}
+
 void ListedMember(JsonWriter& json, const MemberListing& member) {
   json.BeginObject();
   Identity(json, member);
-  json.Key(L"entries");
-  json.BeginObject();
-  StringOrNull(json, L"view32", EntryWord(member.entry32));
-  StringOrNull(json, L"view64", EntryWord(member.entry64));
-  json.EndObject();
+  Entries(json, member);
   json.Key(L"plan");
   json.BeginObject();
   StringOrNull(json, L"hide", member.keptByHide ? L"keep" : L"hide");
@@ -164,6 +201,10 @@ void Summary(JsonWriter& json, ExtendedAction action, const RunSummary& summary)
     Count(json, L"kept", summary.kept);
     Count(json, L"noEntry", summary.noEntry);
     Count(json, L"failed", summary.failed);
+  } else if (action == ExtendedAction::kFamilies) {
+    Count(json, L"families", summary.families);
+    Count(json, L"withoutFamily", summary.withoutFamily);
+    Count(json, L"severalVisibleEntries", summary.severalVisibleEntries);
   } else if (action == ExtendedAction::kUninstall) {
     Count(json, L"removed", summary.removed);
     Count(json, L"restartNeeded", summary.restartNeeded);
@@ -189,8 +230,8 @@ std::wstring JsonDocument(const ExtendedOptions& options, const RunResult& resul
   json.String(kToolVersionText);
   json.EndObject();
   StringOrNull(json, L"action", ActionName(options.action));
-  json.Key(L"upgradeCode");
-  json.String(options.upgradeCode);
+  // /families names no upgrade code of its own.
+  TextOrNull(json, L"upgradeCode", options.upgradeCode);
   json.Key(L"keepNewest");
   json.Bool(options.keepNewest);
   NumberOrNull(json, L"waitSeconds", options.waitSeconds.has_value(),
@@ -217,6 +258,9 @@ std::wstring JsonDocument(const ExtendedOptions& options, const RunResult& resul
     ActedMember(json, outcome, result);
   }
   json.EndArray();
+  if (options.action == ExtendedAction::kFamilies) {
+    Families(json, result.installed);
+  }
   json.Key(L"summary");
   if (result.summary) {
     Summary(json, options.action, *result.summary);

@@ -169,20 +169,54 @@ std::wstring RemovalSummaryLine(const RunSummary& summary, int exitCode) {
          L"; exit code " + std::to_wstring(exitCode);
 }
 
+namespace {
+
+// " per-machine 32-bit=visible 64-bit=none"
+std::wstring ContextAndEntries(const ProductListing& product) {
+  const wchar_t* const context = ContextWord(product.context);
+  std::wstring fields = L" ";
+  fields += context != nullptr ? context : L"unknown-context";
+  fields += L" 32-bit=";
+  fields += EntryWord(product.entry32);
+  fields += L" 64-bit=";
+  fields += EntryWord(product.entry64);
+  return fields;
+}
+
+std::wstring NameField(const ProductListing& product) {
+  return L" name=" + EscapeForRecord(product.productName, /*oneToken=*/false);
+}
+
+}  // namespace
+
 std::wstring ListingLine(const MemberListing& member) {
-  std::wstring line = Head(member.productCode, member.versionString);
-  line += L' ';
-  const wchar_t* const context = ContextWord(member.context);
-  line += context != nullptr ? context : L"unknown-context";
-  line += L" 32-bit=";
-  line += EntryWord(member.entry32);
-  line += L" 64-bit=";
-  line += EntryWord(member.entry64);
+  std::wstring line = Head(member.productCode, member.versionString) + ContextAndEntries(member);
   line += member.keptByHide ? L" hide=keep" : L" hide=hide";
   line += L" uninstall=" + std::to_wstring(member.removalPosition);
   line += member.keptByKeepNewest() ? L" keepnewest=keep" : L" keepnewest=remove";
-  line += L" name=" + EscapeForRecord(member.productName, /*oneToken=*/false);
-  return line;
+  return line + NameField(member);
+}
+
+std::wstring FamilyLine(const FamilyListing& family) {
+  return family.upgradeCode + L" family members=" + std::to_wstring(family.members.size()) +
+         L" visible-entries=" + std::to_wstring(family.VisibleEntries());
+}
+
+std::wstring FamilyMemberLine(const ProductListing& product) {
+  return Head(product.productCode, product.versionString) + ContextAndEntries(product) +
+         NameField(product);
+}
+
+std::wstring WithoutFamilyLine(const ProductListing& product) {
+  return Head(product.productCode, product.versionString) + L" without-family" +
+         ContextAndEntries(product) + NameField(product);
+}
+
+std::wstring FamiliesSummaryLine(const RunSummary& summary, int exitCode) {
+  return L"summary: " + Count(summary.families, L"families, ") + Count(summary.members, L"members, ") +
+         Count(summary.withoutFamily, L"without-family, ") +
+         Count(summary.severalVisibleEntries, L"several-visible-entries; ") + L"exit code " +
+         std::to_wstring(exitCode);
 }
 
 std::wstring NoMembersLine(std::wstring_view upgradeCode) {

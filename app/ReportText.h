@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "products/InstalledFamilies.h"
 #include "products/MemberListing.h"
 #include "products/MemberOutcome.h"
 
@@ -35,6 +36,19 @@ std::wstring RemovalSummaryLine(const RunSummary& summary, int exitCode);
 // "{CODE} 1.0.0 per-machine 32-bit=visible 64-bit=none hide=hide uninstall=3 keepnewest=remove
 // name=Quorvin Sample": the name last, since it may hold spaces.
 std::wstring ListingLine(const MemberListing& member);
+
+// "{UPGRADECODE} family members=2 visible-entries=2": a family's record, before its members'.
+std::wstring FamilyLine(const FamilyListing& family);
+
+// "{CODE} 3.0.0 per-machine 32-bit=visible 64-bit=none name=Quorvin Sample": a family's member.
+std::wstring FamilyMemberLine(const ProductListing& product);
+
+// "{CODE} 1.0.0 without-family per-machine 32-bit=visible 64-bit=none name=Quorvin Tool": a
+// product that no family holds.
+std::wstring WithoutFamilyLine(const ProductListing& product);
+
+// "summary: 2 families, 5 members, 1 without-family, 1 several-visible-entries; exit code 0"
+std::wstring FamiliesSummaryLine(const RunSummary& summary, int exitCode);
 
 // "{UPGRADECODE} no-members"
 std::wstring NoMembersLine(std::wstring_view upgradeCode);

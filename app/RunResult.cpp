@@ -22,3 +22,14 @@ RunSummary Summarize(const std::vector<MemberOutcome>& outcomes) {
   }
   return summary;
 }
+
+RunSummary Summarize(const InstalledFamilies& installed) {
+  RunSummary summary;
+  summary.families = installed.families.size();
+  summary.withoutFamily = installed.withoutFamily.size();
+  for (const FamilyListing& family : installed.families) {
+    summary.members += family.members.size();
+    summary.severalVisibleEntries += family.VisibleEntries() > 1 ? 1 : 0;
+  }
+  return summary;
+}

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "products/InstalledFamilies.h"
 #include "products/MemberListing.h"
 #include "products/MemberOutcome.h"
 
@@ -21,6 +22,10 @@ struct RunSummary {
   std::size_t removed = 0;        // removed either way, or gone already
   std::size_t restartNeeded = 0;  // of the removed
   std::size_t blocked = 0;        // another installation held the installer to the deadline
+  // /families: the members count those of the families listed
+  std::size_t families = 0;
+  std::size_t withoutFamily = 0;          // installed products that no family holds
+  std::size_t severalVisibleEntries = 0;  // families with more than one entry in Programs and Features
 };
 
 // Why a run stopped before its action was done: the exit code and its line on the standard error.
@@ -32,6 +37,7 @@ struct RunError {
 struct RunResult {
   std::vector<MemberIdentity> members;   // the family in enumeration order, read before the action
   std::vector<MemberListing> listing;    // /list
+  InstalledFamilies installed;           // /families
   std::vector<MemberOutcome> outcomes;   // an action's, in the order of its report
   std::optional<RunSummary> summary;     // absent when the run stopped before its action was done
   int exitCode = 0;
@@ -40,3 +46,6 @@ struct RunResult {
 
 // The counts of an action's outcomes.
 [[nodiscard]] RunSummary Summarize(const std::vector<MemberOutcome>& outcomes);
+
+// The counts of a /families listing.
+[[nodiscard]] RunSummary Summarize(const InstalledFamilies& installed);
