@@ -52,6 +52,10 @@ void ListFamilies(const ActionRun& run, RunResult& result) {
                         std::to_wstring(registrations.skippedValues) + L" values");
   }
   result.installed = ListInstalledFamilies(run.installer, registrations.upgradeCodes);
+  if (result.installed.staleMembers > 0) {
+    run.log.WriteRecord(L"left out: " + std::to_wstring(result.installed.staleMembers) +
+                        L" registered members the installer finds installed in no context");
+  }
   if (!run.options.findText.empty()) {
     KeepNamesContaining(result.installed, run.options.findText);
   }

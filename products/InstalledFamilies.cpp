@@ -23,7 +23,7 @@ bool NameEqual(const std::wstring& left, const std::wstring& right) {
   return !NameBefore(left, right) && !NameBefore(right, left);
 }
 
-FamilyListing ListFamily(const ProductFamily& family, std::wstring_view upgradeCode) {
+FamilyListing ListFamily(const ProductFamily& family, std::wstring_view upgradeCode, unsigned& stale) {
   std::vector<const Product*> newestFirst;
   for (const std::unique_ptr<Product>& product : family.products()) {
     newestFirst.push_back(product.get());
@@ -32,8 +32,19 @@ FamilyListing ListFamily(const ProductFamily& family, std::wstring_view upgradeC
                    [](const Product* left, const Product* right) { return left->IsNewerThan(*right); });
   FamilyListing listing;
   listing.upgradeCode = upgradeCode;
+  std::set<std::wstring> listed;
   for (const Product* product : newestFirst) {
-    listing.members.push_back(ListingOf(*product));
+    // A registration that is not what it should be can name a product the installer has not
+    // installed, or, under Wine, repeat one.
+    if (!listed.insert(product->GetProductCode()).second) {
+      continue;
+    }
+    ProductListing member = ListingOf(*product);
+    if (member.context == MemberIdentity::Context::kUnknown) {
+      ++stale;
+    } else {
+      listing.members.push_back(std::move(member));
+    }
   }
   return listing;
 }
@@ -53,11 +64,11 @@ InstalledFamilies ListInstalledFamilies(installer::Installer& installer,
   InstalledFamilies installed;
   std::set<std::wstring> inAFamily;
   for (const std::wstring& upgradeCode : upgradeCodes) {
-    const ProductFamily family(installer, upgradeCode);
-    if (family.Count() == 0) {
+    FamilyListing family = ListFamily(ProductFamily(installer, upgradeCode), upgradeCode, installed.staleMembers);
+    if (family.members.empty()) {
       continue;
     }
-    installed.families.push_back(ListFamily(family, upgradeCode));
+    installed.families.push_back(std::move(family));
     for (const ProductListing& member : installed.families.back().members) {
       inAFamily.insert(member.productCode);
     }

@@ -22,10 +22,12 @@ struct FamilyListing {
 struct InstalledFamilies {
   std::vector<FamilyListing> families;
   std::vector<ProductListing> withoutFamily;
+  unsigned staleMembers = 0;  // enumerated, but installed in no context: left out
 };
 
 // Asks the installer for the members of each upgrade code (the same enumeration as /list), leaves
-// out the codes with none, and lists the products no family holds. Reads only: no registry write,
+// out the members it finds installed in no context (a stale registration names them) and the codes
+// left with none, and lists the products no family holds. Reads only: no registry write,
 // no installer call that changes anything, no product or package opened.
 [[nodiscard]] InstalledFamilies ListInstalledFamilies(installer::Installer& installer,
                                                       const std::vector<std::wstring>& upgradeCodes);

@@ -136,6 +136,15 @@ const std::vector<std::wstring> kUnchangedLines[] = {
     {L"/json", kCode},
     {L"/list", L"/json", L"/JSON", kCode},
     {L"/json", L"/?", L"/bogus"},
+    {L"/families", kCode},
+    {L"/families", L"/keepnewest"},
+    {L"/families", L"/wait:5"},
+    {L"/families", L"/find:"},
+    {L"/families", L"/FIND:a", L"/find:b"},
+    {L"/families", L"/list"},
+    {L"/list", kCode, L"/find:Quorvin"},
+    {L"/uninstall", kCode, L"/find:Quorvin"},
+    {L"/find:Quorvin"},
 };
 
 class Compatibility : public testing::TestWithParam<std::vector<std::wstring>> {};
@@ -278,6 +287,17 @@ const RunCase kRunCases[] = {
      {L"{A2}", L"{A1}"},
      "{A3} 3.0 kept keepnewest\n{A2} 2.0 removed\n{A1} 1.0 removed\n"
      "summary: 3 members, 2 removed, 0 restart-needed, 1 kept, 0 failed; exit code 0\n"},
+    {"FamiliesListsWhatNoRegisteredFamilyHolds", Family(), {L"/FAMILIES"}, 0, {},
+     "{A1} 1.0 without-family per-machine 32-bit=none 64-bit=none name=\n"
+     "{A2} 2.0 without-family per-machine 32-bit=none 64-bit=none name=\n"
+     "{A3} 3.0 without-family per-machine 32-bit=none 64-bit=none name=\n"
+     "summary: 0 families, 0 members, 3 without-family, 0 several-visible-entries; exit code 0\n"},
+    {"FindKeepsOnlyMatchingNames",
+     {{L"{A1}", L"1.0", {}, {}, 0, 0, true, 4, {{L"ProductName", L"Quorvin \u00C9T\u00C9"}}},
+      {L"{A2}", L"2.0", {}, {}, 0, 0, true, 4, {{L"ProductName", L"Quorvin Sample"}}}},
+     {L"/families", L"/find:\u00E9t\u00E9", L"/report"}, 0, {},
+     "{A1} 1.0 without-family per-machine 32-bit=none 64-bit=none name=Quorvin \xC3\x89T\xC3\x89\n"
+     "summary: 0 families, 0 members, 1 without-family, 0 several-visible-entries; exit code 0\n"},
     {"ListThenHelp", Family(), {L"/list", L"/?"}, 0, {}, nullptr},
     {"HelpAfterEveryNewSwitch", Family(), {L"/uninstall", L"/list", L"/keepnewest", L"-help"}, 0, {}, nullptr},
     {"HelpAfterALogSwitch", Family(), {L"/list", L"/log:x", L"/?"}, 0, {}, nullptr},
@@ -351,7 +371,7 @@ TEST_P(ExtendedRun, ReportsEachMemberAndTheResultExitCode) {
   EXPECT_EQ(output.standardError, "");
   EXPECT_EQ(installer.removed, test.removed);
   EXPECT_EQ(installer.uiLevel, FakeInstaller::kStartingUiLevel);
-  if (test.arguments[0] == L"/list") {
+  if (test.arguments[0] == L"/list" || test.arguments[0] == L"/FAMILIES" || test.arguments[0] == L"/families") {
     EXPECT_EQ(installer.CallCount(L"SetInternalUI") + installer.CallCount(L"ConfigureProductEx") +
                   installer.CallCount(L"InstallProduct"), 0);
   }

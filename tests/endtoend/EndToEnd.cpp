@@ -86,8 +86,8 @@ std::wstring InstalledFilePath(const TestPackage& package) {
   return programFiles + L"\\" + package.folderName + L"\\readme.txt";
 }
 
-DWORD InstallPackage(const TestPackage& package) {
-  return RunMsiexec(L"/i \"" + ProgramFolder() + L"packages\\" + package.fileName + L"\" /qn");
+DWORD InstallPackage(const TestPackage& package, const std::wstring& properties) {
+  return RunMsiexec(L"/i \"" + ProgramFolder() + L"packages\\" + package.fileName + L"\" /qn " + properties);
 }
 
 DWORD RemoveProduct(const std::wstring& productCode) { return RunMsiexec(L"/x " + productCode + L" /qn"); }

@@ -39,9 +39,9 @@ View OtherView(const TestPackage& package);
 // The file that the package installs.
 std::wstring InstalledFilePath(const TestPackage& package);
 
-// Install the package or remove the product silently with msiexec; msiexec's exit code, 0xFFFFFFFF
-// when it did not start.
-DWORD InstallPackage(const TestPackage& package);
+// Install the package (with properties such as ALLUSERS="" for one user) or remove the product
+// silently with msiexec; msiexec's exit code, 0xFFFFFFFF when it did not start.
+DWORD InstallPackage(const TestPackage& package, const std::wstring& properties = L"");
 DWORD RemoveProduct(const std::wstring& productCode);
 
 // The sample family installed out of version order, with the 64-bit member first, and an unrelated

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cwctype>
 #include <string>
 #include <vector>
 
 #include "endtoend/EndToEnd.h"
+#include "registry/PackedGuid.h"
 #include "support/JsonDocuments.h"
 #include "support/ReportAgreement.h"
 #include "support/TemporaryFiles.h"
@@ -50,23 +50,6 @@ std::string MemberPath(const std::string& document, const TestPackage& package) 
 
 std::size_t Occurrences(const std::vector<std::wstring>& values, const std::wstring& value) {
   return static_cast<std::size_t>(std::count(values.begin(), values.end(), value));
-}
-
-// A product code as the installer's registration names its keys: each group of the first three
-// reversed, each byte of the rest with its two digits swapped.
-std::wstring Squashed(const std::wstring& productCode) {
-  std::wstring hex;
-  for (const wchar_t character : productCode) {
-    if (iswxdigit(character)) hex += towupper(character);
-  }
-  std::wstring squashed(hex.rend() - 8, hex.rend());
-  squashed.append(hex.rend() - 12, hex.rend() - 8);
-  squashed.append(hex.rend() - 16, hex.rend() - 12);
-  for (std::size_t i = 16; i + 1 < hex.size(); i += 2) {
-    squashed += hex[i + 1];
-    squashed += hex[i];
-  }
-  return squashed;
 }
 
 // x64 2.0.0, x86 1.0.0, and 3.0.0 with its twin.
@@ -124,7 +107,7 @@ TEST_F(JsonFamilyTest, PackageTextReadsBackExactlyWhateverItHolds) {
   const std::wstring name = L"Name\r\n\"quoted\" C:\\path\t\u0001\u007F\u0085\u2028\U0001F600\xD800 end";
   const std::wstring version = L"1.0 beta\n\"x\"\\\xDC00";
   const std::wstring registration = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\"
-                                    L"Products\\" + Squashed(kSample1.productCode) + L"\\InstallProperties";
+                                    L"Products\\" + *PackGuid(kSample1.productCode) + L"\\InstallProperties";
   ASSERT_TRUE(WriteString(HKEY_LOCAL_MACHINE, registration, L"DisplayName", name, View::k64));
   ASSERT_TRUE(WriteString(HKEY_LOCAL_MACHINE, registration, L"DisplayVersion", version, View::k64));
   const std::string listing = Document("hostile-list", L"/list /json" + Family(kSampleUpgradeCode), kSuccess);

@@ -13,7 +13,7 @@ import sys
 
 import jsonschema
 
-REQUIRED_ACTIONS = {"list", "hide", "uninstall"}
+REQUIRED_ACTIONS = {"list", "hide", "uninstall", "families"}
 REQUIRED_EXIT_CODES = {0, 5, 110, 1603, 1618, 3010}
 REQUIRED_RESULTS = {"hidden", "kept-newest", "no-entry", "not-hidden", "removed", "removed-from-copy",
                     "kept-keepnewest", "not-removed", "blocked", "gone"}

@@ -60,8 +60,17 @@ class Agreement {
     for (const auto& [name, count] : said) EXPECT_EQ(At("summary." + name), count) << line << ": " << name;
   }
 
-  void Record(const std::string& line, std::size_t index) const {
-    const std::string member = "members." + std::to_string(index) + ".";
+  // A family's record: its code and how many members follow.
+  void Family(const std::string& line, const std::string& family) const {
+    const std::vector<std::string> tokens = Tokens(line);
+    EXPECT_EQ(At(family + "upgradeCode"), tokens[0]) << line;
+    const std::size_t members = std::stoul(tokens[2].substr(tokens[2].find('=') + 1));
+    EXPECT_NE(At(family + "members." + std::to_string(members - 1) + ".productCode"), kAbsent) << line;
+    EXPECT_EQ(At(family + "members." + std::to_string(members) + ".productCode"), kAbsent) << line;
+  }
+
+  // A member's or a product's record, told at member ("members.0.").
+  void Record(const std::string& line, const std::string& member) const {
     std::string text = line;
     std::string tail;  // name= and log= end a record and may hold spaces
     for (const char* last : {" name=", " log="}) {
@@ -71,7 +80,8 @@ class Agreement {
         text.erase(at);
       }
     }
-    const std::vector<std::string> tokens = Tokens(text);
+    std::vector<std::string> tokens = Tokens(text);
+    if (tokens.size() > 2 && tokens[2] == "without-family") tokens.erase(tokens.begin() + 2);
     EXPECT_EQ(At(member + "productCode"), tokens[0]) << line;
     if (tokens[1].find('\\') == std::string::npos) {
       EXPECT_EQ(At(member + "version"), tokens[1] == "-" ? "null" : tokens[1]) << line;
@@ -149,13 +159,25 @@ void ExpectJsonAgreesWithReport(const std::string& report, const std::string& do
   if (report.empty()) return;  // a removal without /report prints no record to compare
   const Agreement agreement(document);
   std::istringstream lines(report);
-  std::size_t members = 0;
+  std::size_t members = 0, families = 0, withoutFamily = 0, familyMembers = 0;
+  std::string family;  // while a family's members follow its record: "families.N."
   for (std::string line; std::getline(lines, line);) {
     if (line.rfind("summary: ", 0) == 0) {
       agreement.Summary(line);
+    } else if (line.find(" family members=") != std::string::npos) {
+      family = "families." + std::to_string(families++) + ".";
+      familyMembers = 0;
+      agreement.Family(line, family);
+    } else if (line.find(" without-family ") != std::string::npos) {
+      agreement.Record(line, "withoutFamily." + std::to_string(withoutFamily++) + ".");
+    } else if (!family.empty()) {
+      agreement.Record(line, family + "members." + std::to_string(familyMembers++) + ".");
     } else if (line.find(" no-members") == std::string::npos) {
-      agreement.Record(line, members++);
+      agreement.Record(line, "members." + std::to_string(members++) + ".");
     }
   }
+  EXPECT_EQ(agreement.At("families." + std::to_string(families) + ".upgradeCode"), kAbsent) << "more families";
+  EXPECT_EQ(agreement.At("withoutFamily." + std::to_string(withoutFamily) + ".productCode"), kAbsent)
+      << "more products without a family";
   EXPECT_EQ(agreement.At("members." + std::to_string(members) + ".productCode"), kAbsent) << "more members";
 }

@@ -1,0 +1,138 @@
+#include "endtoend/EndToEnd.h"
+
+#include <msi.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "registry/PackedGuid.h"
+#include "support/JsonDocuments.h"
+#include "support/ReportAgreement.h"
+#include "support/TemporaryFiles.h"
+
+// /families on a machine with two families (mixed 32/64-bit, one with a hidden and a per-user
+// member and two visible entries), a product without an upgrade code, and registrations that are
+// not what they should be.
+namespace {
+
+const std::wstring kUpgradeCodes = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UpgradeCodes\\";
+const std::wstring kPlantedName = L"Quorvin \u00C9t\u00E9";  // how Other reads: "Quorvin Été"
+
+std::string Utf8(const std::wstring& text) {
+  std::string bytes(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr)), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr);
+  bytes.pop_back();
+  return bytes;
+}
+
+std::string Family(const wchar_t* upgradeCode, int members, int visible) {
+  return Utf8(upgradeCode) + " family members=" + std::to_string(members) + " visible-entries=" + std::to_string(visible) + "\n";
+}
+
+std::string Member(const TestPackage& package, const char* context, const char* view32, const char* view64,
+                   const std::wstring& name, const char* kind = "") {
+  return Utf8(package.productCode) + " " + Utf8(package.version) + " " + kind + context + " 32-bit=" + view32 +
+         " 64-bit=" + view64 + " name=" + Utf8(name) + "\n";
+}
+
+class FamiliesTest : public InstalledProductsTest {
+ protected:
+  FamiliesTest() : InstalledProductsTest({kSample2, kSample1, kOther, kLoner}) {}
+
+  void SetUp() override {
+    InstalledProductsTest::SetUp();
+    ExpectQuietSuccess(RunTool(L"/hideoldaddremoves /u:" + std::wstring(kSampleUpgradeCode)));
+    ASSERT_EQ(0u, InstallPackage(kSample3, L"ALLUSERS=\"\""));  // per user, the newest member
+    ASSERT_TRUE(WriteString(HKEY_LOCAL_MACHINE,
+                            L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Products\\" +
+                                *PackGuid(kOther.productCode) + L"\\InstallProperties",
+                            L"DisplayName", kPlantedName, View::k64));
+    // A key that is no packed GUID, a value that is none, and a stale registration of a product
+    // the installer does not know: each is skipped, none makes a family.
+    ASSERT_TRUE(WriteString(HKEY_LOCAL_MACHINE, kUpgradeCodes + L"NotAPackedGuid", L"x", L"", View::k64));
+    ASSERT_TRUE(WriteString(HKEY_LOCAL_MACHINE, kUpgradeCodes + *PackGuid(kSampleUpgradeCode), L"not a code", L"",
+                            View::k64));
+    ASSERT_TRUE(WriteString(HKEY_LOCAL_MACHINE, kUpgradeCodes + *PackGuid(kUnknownUpgradeCode),
+                            PackGuid(L"{11111111-2222-3333-4444-555555555555}")->c_str(), L"", View::k64));
+  }
+
+  void TearDown() override {
+    // The tests after these share the prefix: what was planted goes.
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, kUpgradeCodes + L"NotAPackedGuid", View::k64);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, kUpgradeCodes + *PackGuid(kUnknownUpgradeCode), View::k64);
+    HKEY family = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, (kUpgradeCodes + *PackGuid(kSampleUpgradeCode)).c_str(), 0,
+                      KEY_SET_VALUE | KEY_WOW64_64KEY, &family) == ERROR_SUCCESS) {
+      RegDeleteValueW(family, L"not a code");
+      RegCloseKey(family);
+    }
+    EXPECT_EQ(0u, RemoveProduct(kSample3.productCode));
+    InstalledProductsTest::TearDown();
+  }
+};
+
+TEST_F(FamiliesTest, ListsEachFamilyNewestFirstThenTheProductsWithoutOneAndChangesNothing) {
+  const std::wstring log = TemporaryFolder() + L"msitool-families-test.log";
+  const ProcessOutput output = RunTool(L"/families /log:" + log);
+  EXPECT_EQ(kSuccess, output.exitCode);
+  EXPECT_EQ("", output.standardError);
+  const std::string report =
+      Family(kSampleUpgradeCode, 3, 2) + Member(kSample3, "per-user", "visible", "none", kSample3.productName) +
+      Member(kSample2, "per-machine", "none", "visible", kSample2.productName) +
+      Member(kSample1, "per-machine", "hidden", "none", kSample1.productName) + Family(kOtherUpgradeCode, 1, 1) +
+      Member(kOther, "per-machine", "visible", "none", kPlantedName) +
+      Member(kLoner, "per-machine", "none", "visible", kLoner.productName, "without-family ") +
+      "summary: 2 families, 4 members, 1 without-family, 1 several-visible-entries; exit code 0\n";
+  EXPECT_EQ(kBanner + report, output.standardOutput);
+  const std::string logText = ReadFileBytes(log);
+  EXPECT_NE(std::string::npos, logText.find("not packed GUIDs: 1 keys, 1 values")) << logText;
+  EXPECT_NE(std::string::npos, logText.find("left out: 1 registered members")) << logText;
+  DeleteFileW(log.c_str());
+
+  const ProcessOutput json = RunTool(L"/families /json");
+  KeepJsonDocument("endtoend-families", json.standardOutput);
+  ExpectJsonAgreesWithReport(report, json.standardOutput);
+  // The installer's own enumeration of each code listed gives exactly the members listed. Wine's
+  // repeats a member when a value of the family's key is not a packed code: listed once.
+  for (std::size_t family = 0; JsonAt(json.standardOutput, "families." + std::to_string(family) + ".upgradeCode"); ++family) {
+    const std::string path = "families." + std::to_string(family) + ".";
+    const std::wstring upgradeCode = *JsonAt(json.standardOutput, path + "upgradeCode");
+    std::vector<std::wstring> enumerated, listed;
+    wchar_t productCode[39] = {};
+    for (DWORD index = 0; MsiEnumRelatedProductsW(upgradeCode.c_str(), 0, index, productCode) == ERROR_SUCCESS; ++index) {
+      enumerated.push_back(productCode);
+    }
+    for (std::size_t member = 0; JsonAt(json.standardOutput, path + "members." + std::to_string(member) + ".productCode"); ++member) {
+      listed.push_back(*JsonAt(json.standardOutput, path + "members." + std::to_string(member) + ".productCode"));
+    }
+    std::sort(enumerated.begin(), enumerated.end());
+    enumerated.erase(std::unique(enumerated.begin(), enumerated.end()), enumerated.end());  // see below
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(enumerated, listed);
+  }
+  // Read only: every entry as the set-up left it.
+  ExpectHidden(kSample1);
+  for (const TestPackage& package : {kSample2, kOther, kLoner}) ExpectUntouched(package);
+}
+
+TEST_F(FamiliesTest, FindKeepsWhatHasTheTextInItsNameIgnoringCaseInEveryScript) {
+  const struct {
+    const wchar_t* text;
+    const char* summary;
+  } cases[] = {
+      {L"\u00E9T\u00C9", "1 families, 1 members, 0 without-family, 0 several-visible-entries"},
+      {L"sAmPlE", "1 families, 3 members, 0 without-family, 1 several-visible-entries"},
+      {L"loner", "0 families, 0 members, 1 without-family, 0 several-visible-entries"},
+      {L"quorvin", "2 families, 4 members, 1 without-family, 1 several-visible-entries"},
+      {L"Nothing Like It", "0 families, 0 members, 0 without-family, 0 several-visible-entries"},
+  };
+  for (const auto& test : cases) {
+    const ProcessOutput output = RunTool(std::wstring(L"/families /find:\"") + test.text + L"\"");
+    EXPECT_EQ(kSuccess, output.exitCode);
+    EXPECT_NE(std::string::npos, output.standardOutput.find(std::string("summary: ") + test.summary + ";"))
+        << output.standardOutput;
+  }
+}
+
+}  // namespace
