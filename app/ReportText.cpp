@@ -121,7 +121,9 @@ const wchar_t* ContextWord(MemberIdentity::Context context) {
   return nullptr;
 }
 
-std::wstring EscapeForRecord(std::wstring_view text, bool oneToken) {
+namespace {
+
+std::wstring Escape(std::wstring_view text, bool oneToken, bool backslash) {
   std::wstring escaped;
   escaped.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -130,13 +132,24 @@ std::wstring EscapeForRecord(std::wstring_view text, bool oneToken) {
       escaped += character;
       escaped += text[++i];
     } else if (IsControlOrSeparator(character) || IsHighSurrogate(character) ||
-               IsLowSurrogate(character) || (oneToken && IsSpace(character))) {
+               IsLowSurrogate(character) || (oneToken && IsSpace(character)) ||
+               (backslash && character == L'\\')) {
       AppendUnicodeEscape(escaped, character);
     } else {
       escaped += character;
     }
   }
   return escaped;
+}
+
+}  // namespace
+
+std::wstring EscapeForRecord(std::wstring_view text, bool oneToken) {
+  return Escape(text, oneToken, /*backslash=*/true);
+}
+
+std::wstring EscapeCommandLine(std::wstring_view commandLine) {
+  return Escape(commandLine, /*oneToken=*/false, /*backslash=*/false);
 }
 
 std::wstring OutcomeLine(const MemberOutcome& outcome) {

@@ -16,8 +16,13 @@ struct RunSummary;
 
 // text with every character that could end or split a record written as \uXXXX (four upper-case
 // hex digits): control characters (C0, DEL, C1), the line and paragraph separators and unpaired
-// surrogates; with oneToken also every kind of space, so that the text stays one field.
+// surrogates; with oneToken also every kind of space, so that the text stays one field. The
+// backslash too, as \u005C, so that every escaped text reads back as exactly one text.
 std::wstring EscapeForRecord(std::wstring_view text, bool oneToken);
+
+// The command line for the log's header, as EscapeForRecord writes it but with its backslashes
+// as they are: its paths are full of them, and it is the caller's text, not a package's.
+std::wstring EscapeCommandLine(std::wstring_view commandLine);
 
 // "visible", "hidden" or "none": where an uninstall entry stands, as /list says it.
 const wchar_t* EntryWord(EntryState state);

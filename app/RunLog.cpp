@@ -85,7 +85,7 @@ void RunLog::WriteHeader(std::wstring_view commandLine) {
   std::wstring header = std::wstring(L"msitool ") + kToolVersionText + L" started: user=" +
                        UserName() + L" computer=" + ComputerName() + L" command line: ";
   // A line end in an argument would start a record of its own.
-  header += EscapeForRecord(commandLine, /*oneToken=*/false);
+  header += EscapeCommandLine(commandLine);
   WriteRecord(header);
 }
 

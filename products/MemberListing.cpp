@@ -5,7 +5,7 @@
 MemberIdentity IdentityOf(const Product& product) {
   MemberIdentity member;
   member.productCode = product.GetProductCode();
-  member.versionString = product.GetVersionString();
+  member.versionString = product.WholeVersionString();
   member.productName = product.ReadProperty(L"InstalledProductName");
   if (member.productName.empty()) {
     member.productName = product.ReadProperty(L"ProductName");

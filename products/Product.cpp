@@ -27,10 +27,11 @@ Product::Product(installer::Installer& installer, std::wstring_view productCode)
   unsigned long length = kVersionBufferSize;
   // A failed read is no error: the zero-filled buffer then gives the empty version, which orders
   // as 0.0.0.0. The last character stays zero, so the text always ends inside the buffer.
-  static_cast<void>(installer_.GetProductInfo(productCode_.c_str(), L"VersionString", version,
-                                              &length));
+  const unsigned read =
+      installer_.GetProductInfo(productCode_.c_str(), L"VersionString", version, &length);
   version[kVersionBufferSize - 1] = L'\0';
   versionString_ = version;
+  wholeVersionString_ = read == kMoreData ? ReadProperty(L"VersionString") : versionString_;
 }
 
 std::wstring Product::GetProductCode() const { return productCode_; }

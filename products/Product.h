@@ -42,6 +42,9 @@ class Product {
 
   virtual std::wstring GetProductCode() const;
   virtual std::wstring GetVersionString() const;
+  // The whole VersionString, for reports: GetVersionString reads at most 99 characters, as the
+  // version order always has; a longer one is read again at its length.
+  std::wstring WholeVersionString() const { return wholeVersionString_; }
 
   // True when this version is strictly higher; an unparsable version counts as 0.0.0.0.
   [[nodiscard]] virtual bool IsNewerThan(const Product& other) const;
@@ -91,5 +94,6 @@ class Product {
 
   std::wstring productCode_;
   std::wstring versionString_;
+  std::wstring wholeVersionString_;
   installer::Installer& installer_;
 };

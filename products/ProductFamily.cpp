@@ -16,7 +16,7 @@ bool RemovedBefore(const Product& left, const Product& right) { return left.IsNe
 MemberOutcome OutcomeFor(const Product& product, MemberOutcome::Kind kind) {
   MemberOutcome outcome;
   outcome.productCode = product.GetProductCode();
-  outcome.versionString = product.GetVersionString();
+  outcome.versionString = product.WholeVersionString();
   outcome.kind = kind;
   return outcome;
 }

@@ -211,6 +211,10 @@ void PrintTo(const RunCase& test, std::ostream* stream) { *stream << test.name; 
 const std::wstring kHostileName = L"Name\r\n{A8} 1.0 per-machine\u2028\u0085\xD800\t\u00A0\"\\\U0001F600";
 
 const std::wstring kOther = L"{00000000-0000-0000-0000-0000000000BB}";
+// Longer than the 99 characters the version order reads.
+const std::wstring kLongVersion = L"1.0.0-" + std::wstring(120, L'b');
+const std::string kLongVersionReport = "{A2} 2.0 removed\n{A1} 1.0.0-" + std::string(120, 'b') + " removed\n"
+                                       "summary: 2 members, 2 removed, 0 restart-needed, 0 kept, 0 failed; exit code 0\n";
 const char kFamilyListing[] =
     "{A1} 1.0 per-machine 32-bit=none 64-bit=none hide=hide uninstall=3 keepnewest=remove name=\n"
     "{A3} 3.0 per-machine 32-bit=none 64-bit=none hide=keep uninstall=1 keepnewest=keep name=\n"
@@ -324,7 +328,9 @@ const RunCase kRunCases[] = {
      {L"/list", kCode}, 0, {},
      "{A1} 2.0\\u0020beta\\u000A{A9}\\u00209.9\\u0020removed per-machine 32-bit=none 64-bit=none hide=keep "
      "uninstall=1 keepnewest=keep name=Name\\u000D\\u000A{A8} 1.0 per-machine\\u2028\\u0085\\uD800\\u0009\xC2\xA0"
-     "\"\\\xF0\x9F\x98\x80\n"},
+     "\"\\u005C\xF0\x9F\x98\x80\n"},
+    {"AVersionOfAnyLengthIsShownWhole", {Member(L"{A1}", kLongVersion.c_str()), Member(L"{A2}", L"2.0")},
+     {L"/uninstall", L"/report", kCode}, 0, {L"{A2}", L"{A1}"}, kLongVersionReport.c_str()},
     {"BusyWithoutWaitIsAFailureWithoutCopy", {Busy(Member(L"{A1}", L"1.0"))}, {L"/uninstall", L"/report", kCode},
      1603, {},
      "{A1} 1.0 not-removed error=1618 no-copy\n"

@@ -92,10 +92,15 @@ TEST(RecordText, EscapesWhatWouldEndOrSplitARecordAndNothingElse) {
       // A high half before a pair, the last pair there is, a pair the wrong way round, a high half last.
       {L"\xD800\xD800\xDC00" L"\xDBFF\xDFFF" L"\xDFFF\xDBFF" L"a\xDBFF", false,
        L"\\uD800\U00010000\U0010FFFF\\uDFFF\\uDBFFa\\uDBFF"},
+      // A backslash is escaped too, so a text that reads like an escape stays apart from the escaped one.
+      {L"C:\\a\\u000A", false, L"C:\\u005Ca\\u005Cu000A"},
+      {L"C:\\a\n", false, L"C:\\u005Ca\\u000A"},
   };
   for (const auto& test : cases) {
     EXPECT_EQ(EscapeForRecord(test.text, test.oneToken), test.escaped) << testing::PrintToString(test.text);
   }
+  // The log's header keeps a command line's backslashes, and still escapes what would end a line.
+  EXPECT_EQ(EscapeCommandLine(L"C:\\tools\\msitool.exe /log:C:\\x\n"), L"C:\\tools\\msitool.exe /log:C:\\x\\u000A");
 }
 
 // The document's strings as written, not as a reader decodes them: a decoder reads \u007F and a raw
