@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The demo: builds msitool.exe and the sample packages, installs a product family into a throwaway
-# Wine prefix, lists it with /list, and shows its uninstall entries before and after
-# /hideoldaddremoves and /uninstall /report.
+# Wine prefix, finds its UpgradeCode with /families and /families /find:, lists it with /list, and
+# shows its uninstall entries before and after /hideoldaddremoves and /uninstall /report.
 # Run from the repository root on Debian 12. MSITOOL_BUILD_DIR picks another build folder than the
 # preset's build/windows-x86 (build/windows-x64, the 64-bit build of the same sources, on a machine
 # that cannot run 32-bit programs); MSITOOL_DEMO_DIR another folder for the prefix than build/demo.
@@ -32,14 +32,14 @@ fresh_prefix "$demo/template" "$demo/prefix" || { echo "Cannot copy the prefix t
 export WINEPREFIX=$demo/prefix
 trap 'wineserver -k 2>/dev/null || true' EXIT
 
-products=(SAMPLE1 SAMPLE2 SAMPLE3 OTHER)
+products=(SAMPLE1 SAMPLE2 SAMPLE3 OTHER LONER)
 uninstall='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall'
 
-echo "== Installing Quorvin Sample 2.0.0 (x64), 1.0.0 and 3.0.0 (x86), and Quorvin Other 1.0.0"
+echo "== Installing Quorvin Sample 2.0.0 (x64), 1.0.0 and 3.0.0 (x86), Quorvin Other 1.0.0, and Quorvin Loner 1.0.0 (no UpgradeCode)"
 # Wine's own diagnostics from the first programs in a new prefix go to a log, not between the tables.
 log=$demo/wine.log
 : >"$log"
-for id in SAMPLE2 SAMPLE1 SAMPLE3 OTHER; do
+for id in SAMPLE2 SAMPLE1 SAMPLE3 OTHER LONER; do
   file_var=${id}_FILE
   status=0
   wine msiexec /i "$(wine winepath -w "$packages/${!file_var}" 2>>"$log")" /qn 2>>"$log" || status=$?
@@ -80,6 +80,8 @@ run_tool() {
 }
 
 table "after installing"
+run_tool /families
+run_tool /families /find:sample
 run_tool /list "/u:$SAMPLE_UPGRADE_CODE"
 run_tool /hideoldaddremoves "/u:$SAMPLE_UPGRADE_CODE"
 table "after /hideoldaddremoves"
