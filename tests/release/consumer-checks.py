@@ -193,7 +193,12 @@ for name in in_bill:
     installed[name] = query.stdout if query.returncode == 0 else None
 check("the statically linked packages are the owners of the libraries the compiler links",
       set(in_bill) == linked and len(purls) == len(static), (sorted(in_bill), sorted(linked)))
-check("their versions are the ones installed on this machine", in_bill == installed, (in_bill, installed))
+versions = {p["name"]: p.get("versionInfo") for p in static}
+purl_names = {p["name"]: ref["referenceLocator"][len("pkg:deb/debian/"):].partition("@")[0]
+              for p in static for ref in p.get("externalRefs", []) if ref["referenceType"] == "purl"}
+check("their versions, in the purls and as versionInfo, are the ones installed on this machine",
+      in_bill == installed and all(versions[n] == installed.get(purl_names.get(n)) for n in versions),
+      (versions, installed))
 check("libstdc++, libgcc, winpthreads and the mingw-w64 CRT are among them",
       all(any(word in p["name"] for p in static) for word in ("libstdc++", "libgcc", "winpthreads", "mingw-w64")),
       [p["name"] for p in static])
