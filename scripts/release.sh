@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# Builds a release from a clean tree: bash scripts/release.sh [--allow-dirty]
-# Writes msitool-<version>-win32-x86.zip (msitool.exe, README.md, LICENSE, the JSON schema of /json),
-# SHA256SUMS and RELEASE.txt
+# Builds a release from a clean tree: bash scripts/release.sh [--allow-dirty] [--download-url URL]
+# Writes msitool-<version>-win32-x86.zip (msitool.exe, README.md, LICENSE, the JSON schema of /json,
+# RELEASE.txt), SHA256SUMS, RELEASE.txt, the winget manifest (winget/), the Scoop manifest
+# (msitool.json) and the SPDX bill of materials (msitool-<version>-win32-x86.spdx.json)
 # into build/release (MSITOOL_RELEASE_DIR picks another folder), from a fresh build in
 # build/release-x86 (MSITOOL_RELEASE_BUILD_DIR).
+#
+# --download-url is the address the package managers download the zip from; the default is a
+# placeholder under example.invalid, which a publisher replaces. The zip does not depend on it.
 #
 # Signing: MSITOOL_SIGN_PFX names a PKCS#12 file with the code-signing certificate and its key,
 # MSITOOL_SIGN_PASSWORD its password; MSITOOL_SIGN_TIMESTAMP_URL an RFC 3161 time-stamp server
@@ -17,13 +21,25 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
+usage="usage: release.sh [--allow-dirty] [--download-url URL]"
 allow_dirty=no
-for argument in "$@"; do
-  case $argument in
+download_url=
+while (($# > 0)); do
+  case $1 in
     --allow-dirty) allow_dirty=yes ;;
-    *) echo "release.sh: unknown argument: $argument (usage: release.sh [--allow-dirty])" >&2; exit 2 ;;
+    --download-url=*) download_url=${1#*=} ;;
+    --download-url)
+      (($# > 1)) || { echo "release.sh: --download-url needs an address ($usage)" >&2; exit 2; }
+      download_url=$2
+      shift ;;
+    *) echo "release.sh: unknown argument: $1 ($usage)" >&2; exit 2 ;;
   esac
+  shift
 done
+if [[ -n $download_url && ! $download_url =~ ^https?://[^[:space:]]+$ ]]; then
+  echo "release.sh: --download-url must be an http or https address without spaces: $download_url" >&2
+  exit 2
+fi
 
 fail() {
   echo "release.sh: $*" >&2
@@ -54,6 +70,9 @@ commit=$(git rev-parse HEAD)
 epoch=$(git log -1 --format=%ct)
 export SOURCE_DATE_EPOCH=$epoch
 commit_date=$(TZ=UTC date -d "@$epoch" '+%Y-%m-%d %H:%M:%S UTC')
+zip_name=msitool-$version-win32-x86.zip
+placeholder_url=https://example.invalid/quorvin/msitool/releases/download/$version/$zip_name
+download_url=${download_url:-$placeholder_url}
 
 build=${MSITOOL_RELEASE_BUILD_DIR:-$root/build/release-x86}
 out=${MSITOOL_RELEASE_DIR:-$root/build/release}
@@ -79,6 +98,18 @@ quietly() {
 echo "== Building msitool $version (commit ${commit:0:12}) in $build"
 quietly cmake --preset windows-x86 -B "$build"
 quietly cmake --build "$build" --target msitool -j 2
+
+# The project's description and page, and the compiler whose libraries the bill of materials lists,
+# as CMake read them.
+cache_value() {
+  sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"
+}
+description=$(cache_value CMAKE_PROJECT_DESCRIPTION)
+homepage=$(cache_value CMAKE_PROJECT_HOMEPAGE_URL)
+compiler=$(sed -n 's/^set(CMAKE_CXX_COMPILER "\(.*\)")$/\1/p' "$build"/CMakeFiles/*/CMakeCXXCompiler.cmake)
+[[ -n $description && -n $homepage && -n $compiler ]] ||
+  fail "no DESCRIPTION or HOMEPAGE_URL in project() of CMakeLists.txt, or no C++ compiler in $build"
+copyright=$(grep -m1 '^Copyright' LICENSE) || fail "no Copyright line in LICENSE"
 
 stage=$build/stage
 mkdir -p "$stage"
@@ -120,23 +151,60 @@ fi
 rm -f "$stage/msitool.exe.unsigned"
 cp README.md LICENSE docs/msitool-result.schema.json "$stage/"
 
-# Fixed times, modes and order, and no extra attributes (-X) or folder entries (-D): the zip depends
-# only on the four files and the commit.
-files=(msitool.exe README.md LICENSE msitool-result.schema.json)
-chmod 0644 "${files[@]/#/$stage/}"
-touch -d "@$epoch" "${files[@]/#/$stage/}"
-zip_name=msitool-$version-win32-x86.zip
-rm -f "$out/$zip_name"
-(cd "$stage" && TZ=UTC quietly zip -X -D -q "$out/$zip_name" "${files[@]}")
-
+spdx_name=${zip_name%.zip}.spdx.json
 dirty_line=
 [[ $tree_state == dirty ]] && dirty_line="Built from a tree with uncommitted changes: not a release of the commit alone."$'\n'
-cat >"$out/RELEASE.txt" <<EOF
+# RELEASE.txt goes into the zip, so it names no download address: one zip serves any address.
+cat >"$stage/RELEASE.txt" <<EOF
 msitool $version for 32-bit x86 Windows ($zip_name)
 Commit: $commit ($commit_date)
 $dirty_line$signature_line
+
+The zip holds:
+  msitool.exe                 the tool: one file; copy it anywhere and run it as an administrator
+  README.md                   how to use it
+  LICENSE                     its licence (MIT)
+  msitool-result.schema.json  the JSON Schema of what /json writes
+  RELEASE.txt                 this file
+
+Beside the zip, in the release:
+  SHA256SUMS                  the zip's SHA-256 (check it with: sha256sum -c SHA256SUMS)
+  RELEASE.txt                 this file
+  $spdx_name
+                              the SPDX 2.3 bill of materials: msitool.exe and its hashes, the
+                              libraries linked into it (the Debian packages, their versions and
+                              licences) and the Windows DLLs it imports
+  winget/                     the winget manifest of Quorvin.MsiTool: three files
+  msitool.json                the Scoop manifest
+
+To publish: make the release with the address the zip will be downloaded from
+(bash scripts/release.sh --download-url https://.../$zip_name) and upload the zip there; then
+  winget: copy the three files of winget/ into manifests/q/Quorvin/MsiTool/$version/ of a fork of
+          github.com/microsoft/winget-pkgs and open a pull request (or: wingetcreate submit winget);
+  Scoop:  copy msitool.json into the bucket/ folder of your Scoop bucket.
+Both manifests carry that address and the zip's SHA-256: a zip rebuilt or moved needs new ones.
 EOF
+
+# Fixed times, modes and order, and no extra attributes (-X) or folder entries (-D): the zip depends
+# only on its five files and the commit.
+files=(msitool.exe README.md LICENSE msitool-result.schema.json RELEASE.txt)
+chmod 0644 "${files[@]/#/$stage/}"
+touch -d "@$epoch" "${files[@]/#/$stage/}"
+rm -rf "${out:?}/$zip_name" "${out:?}/winget" "${out:?}/msitool.json" "${out:?}/$spdx_name"
+(cd "$stage" && TZ=UTC quietly zip -X -D -q "$out/$zip_name" "${files[@]}")
+cp "$stage/RELEASE.txt" "$out/RELEASE.txt"
 (cd "$out" && sha256sum "$zip_name" >SHA256SUMS && quietly sha256sum -c SHA256SUMS)
 
+echo "== Writing the winget and Scoop manifests and the bill of materials"
+if [[ $download_url == "$placeholder_url" ]]; then
+  echo "== Warning: the manifests name the placeholder address $download_url; give the real one with --download-url"
+fi
+if [[ $homepage == *example.invalid* ]]; then
+  echo "== Warning: the project's page is a placeholder ($homepage); set HOMEPAGE_URL in CMakeLists.txt"
+fi
+MSITOOL_VERSION=$version MSITOOL_COMMIT=$commit MSITOOL_DOWNLOAD_URL=$download_url MSITOOL_HOMEPAGE=$homepage \
+  MSITOOL_DESCRIPTION=$description MSITOOL_COPYRIGHT=$copyright \
+  quietly python3 "$root/scripts/release-manifests.py" "$out" "$stage" "$out/$zip_name" "$compiler" "${files[@]}"
+
 echo "== Release in $out:"
-(cd "$out" && ls -l "$zip_name" SHA256SUMS RELEASE.txt && cat RELEASE.txt)
+(cd "$out" && ls -l "$zip_name" SHA256SUMS RELEASE.txt "$spdx_name" msitool.json winget/* && head -n 3 RELEASE.txt)

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The release script end to end: release-test.sh SOURCE_DIR WORK_DIR VERSION
 # Makes releases unsigned and signed with a throwaway self-signed code-signing certificate, checks what
-# an administrator would check (the zip's contents, SHA256SUMS, the Authenticode signature), and that
+# an administrator would check (the zip's contents, SHA256SUMS, the Authenticode signature), what
+# winget, Scoop and an SPDX scanner check (consumer-checks.py, against the published schemas in
+# ../shared/schemas beside the source tree), that two clones in different folders give the same
+# bytes, and that
 # a wrong password, an untrusted signer, an unreachable time-stamp server and an uncommitted change
 # each stop the release. No network: the only time-stamp server named is a closed loopback port.
 set -euo pipefail
@@ -16,6 +19,9 @@ unset MSITOOL_SIGN_PFX MSITOOL_SIGN_PASSWORD MSITOOL_SIGN_TIMESTAMP_URL MSITOOL_
 rm -rf "$work"
 mkdir -p "$work"
 zip_name=msitool-$version-win32-x86.zip
+spdx_name=msitool-$version-win32-x86.spdx.json
+schemas=$(cd "$source_dir/.." && pwd)/shared/schemas
+compiler=$(command -v i686-w64-mingw32-g++-posix)
 
 failures=0
 check() {
@@ -48,12 +54,24 @@ EOF
 
 # release NAME [VAR=VALUE...]: runs the release script into $work/NAME; its output in NAME/output.txt.
 # Each run builds in a folder at the same depth, so that a compiler cache finds the same commands.
+# MSITOOL_TEST_SOURCE picks the tree to release, MSITOOL_TEST_URL the download address.
 release() {
   local name=$1
   shift
   mkdir -p "$work/$name"
+  local url=()
+  [[ -n ${MSITOOL_TEST_URL:-} ]] && url=(--download-url "$MSITOOL_TEST_URL")
   env "$@" MSITOOL_RELEASE_DIR="$work/$name/release" MSITOOL_RELEASE_BUILD_DIR="$work/$name/build" \
-    bash "$source_dir/scripts/release.sh" --allow-dirty >"$work/$name/output.txt" 2>&1
+    bash "${MSITOOL_TEST_SOURCE:-$source_dir}/scripts/release.sh" --allow-dirty "${url[@]}" >"$work/$name/output.txt" 2>&1
+}
+
+# consumer_checks NAME [URL]: the manifests and the bill of materials of NAME, read as their
+# consumers read them; each check prints its own line.
+consumer_checks() {
+  if ! python3 "$source_dir/tests/release/consumer-checks.py" "$work/$1/release" "$work/$1/unzipped" \
+    "$schemas" "$version" "$compiler" "${@:2}" | sed "s/^\(ok\|FAILED\): /\1: $1: /"; then
+    failures=$((failures + 1))
+  fi
 }
 
 echo "== A throwaway code-signing certificate, and one that signed nothing"
@@ -68,15 +86,16 @@ password=test-password
 openssl pkcs12 -export -inkey "$work/signer.key" -in "$work/signer.pem" -out "$work/signer.pfx" \
   -passout "pass:$password"
 
-# check_release NAME: the folder holds the zip, SHA256SUMS and RELEASE.txt, and the zip exactly
-# msitool.exe, README.md, LICENSE and the JSON schema, the last three as in the tree; the files land
-# in NAME/unzipped.
+# check_release NAME: the folder holds the zip, SHA256SUMS, RELEASE.txt, the manifests and the bill
+# of materials, and the zip exactly msitool.exe, README.md, LICENSE, the JSON schema and RELEASE.txt,
+# the middle three as in the tree and the last as beside the zip; the files land in NAME/unzipped.
 check_release() {
   local dir=$work/$1/release
-  check "$1: the release folder holds the zip, SHA256SUMS and RELEASE.txt" \
-    test "$(ls "$dir")" = "$(printf '%s\n' RELEASE.txt SHA256SUMS "$zip_name")"
-  check "$1: the zip holds msitool.exe, README.md, LICENSE and the JSON schema, in that order" \
-    test "$(unzip -Z1 "$dir/$zip_name")" = "$(printf '%s\n' msitool.exe README.md LICENSE msitool-result.schema.json)"
+  check "$1: the release folder holds the zip, SHA256SUMS, RELEASE.txt, the manifests and the bill" \
+    test "$(cd "$dir" && LC_ALL=C ls -d * winget/*)" = "$(printf '%s\n' RELEASE.txt SHA256SUMS "$spdx_name" "$zip_name" \
+      msitool.json winget winget/Quorvin.MsiTool.installer.yaml winget/Quorvin.MsiTool.locale.en-US.yaml winget/Quorvin.MsiTool.yaml)"
+  check "$1: the zip holds msitool.exe, README.md, LICENSE, the JSON schema and RELEASE.txt, in that order" \
+    test "$(unzip -Z1 "$dir/$zip_name")" = "$(printf '%s\n' msitool.exe README.md LICENSE msitool-result.schema.json RELEASE.txt)"
   check "$1: SHA256SUMS names the zip" test "$(awk '{print $2}' "$dir/SHA256SUMS")" = "$zip_name"
   check "$1: sha256sum -c SHA256SUMS passes" bash -c 'cd "$1" && sha256sum -c SHA256SUMS' - "$dir"
   mkdir -p "$work/$1/unzipped"
@@ -85,6 +104,7 @@ check_release() {
   check "$1: LICENSE is the tree's" cmp "$source_dir/LICENSE" "$work/$1/unzipped/LICENSE"
   check "$1: the JSON schema is the tree's" \
     cmp "$source_dir/docs/msitool-result.schema.json" "$work/$1/unzipped/msitool-result.schema.json"
+  check "$1: RELEASE.txt in the zip is the one beside it" cmp "$dir/RELEASE.txt" "$work/$1/unzipped/RELEASE.txt"
 }
 
 echo "== Unsigned release"
@@ -96,11 +116,15 @@ check "unsigned: msitool.exe has no certificate table" test "$(certificate_table
 check "unsigned: osslsigncode finds no signature" fails osslsigncode verify -in "$exe"
 check "unsigned: RELEASE.txt says it is unsigned" grep -q 'UNSIGNED' "$work/unsigned/release/RELEASE.txt"
 check "unsigned: the script's output says it is unsigned" grep -q 'UNSIGNED' "$work/unsigned/output.txt"
+check "unsigned: the script warns that the download address is a placeholder" \
+  grep -q 'placeholder address' "$work/unsigned/output.txt"
+consumer_checks unsigned
 
 echo "== Signed release"
 check "signed: the release script succeeds" release signed MSITOOL_SIGN_PFX="$work/signer.pfx" \
   MSITOOL_SIGN_PASSWORD="$password" MSITOOL_SIGN_CAFILE="$work/signer.pem"
 check_release signed
+consumer_checks signed
 exe=$work/signed/unzipped/msitool.exe
 check "signed: msitool.exe has a certificate table" test "$(certificate_table_size "$exe")" -gt 0
 check "signed: osslsigncode verify passes against the test certificate" \
@@ -124,6 +148,29 @@ mkdir -p "$work/no-password/unzipped"
 unzip -q "$work/no-password/release/$zip_name" msitool.exe -d "$work/no-password/unzipped" || true
 check "key without a password: osslsigncode verify passes" \
   osslsigncode verify -in "$work/no-password/unzipped/msitool.exe" -CAfile "$work/signer.pem"
+
+# Clones of the tree as it is (the commit, its uncommitted changes and new files), in folders of
+# different names: the release depends on neither the folder nor the download address but the zip.
+echo "== Two clones, one download address"
+clone() {
+  git clone -q --no-hardlinks "$source_dir" "$1"
+  git -C "$source_dir" diff --binary HEAD | git -C "$1" apply --allow-empty
+  git -C "$source_dir" ls-files -z --others --exclude-standard | (cd "$source_dir" && xargs -0r cp --parents -t "$1")
+}
+clone "$work/first-clone/src"
+clone "$work/second/src"
+url=https://downloads.example.org/quorvin/msitool/$version/$zip_name
+MSITOOL_TEST_SOURCE=$work/first-clone/src MSITOOL_TEST_URL=$url \
+  check "first clone: the release script succeeds" release first-clone
+MSITOOL_TEST_SOURCE=$work/second/src MSITOOL_TEST_URL=$url check "second clone: the release script succeeds" release second
+check_release second
+consumer_checks second "$url"
+check "two clones: the same files, byte for byte" diff -r "$work/first-clone/release" "$work/second/release"
+check "clone and tree: the same zip, whatever the download address" \
+  cmp "$work/unsigned/release/$zip_name" "$work/second/release/$zip_name"
+check "clone and tree: the same bill of materials but for the address" \
+  diff <(sed "s|$url|URL|" "$work/second/release/$spdx_name") \
+  <(sed "s|https://example.invalid/[^\"]*$zip_name|URL|" "$work/unsigned/release/$spdx_name")
 
 echo "== Releases that must fail"
 check "wrong password: the release script fails" fails release wrong-password \
