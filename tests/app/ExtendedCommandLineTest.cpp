@@ -211,9 +211,9 @@ void PrintTo(const RunCase& test, std::ostream* stream) { *stream << test.name; 
 const std::wstring kHostileName = L"Name\r\n{A8} 1.0 per-machine\u2028\u0085\xD800\t\u00A0\"\\\U0001F600";
 
 const std::wstring kOther = L"{00000000-0000-0000-0000-0000000000BB}";
-// Longer than the 99 characters the version order reads.
-const std::wstring kLongVersion = L"1.0.0-" + std::wstring(120, L'b');
-const std::string kLongVersionReport = "{A2} 2.0 removed\n{A1} 1.0.0-" + std::string(120, 'b') + " removed\n"
+// 100 characters: one more than the version order reads.
+const std::wstring kLongVersion = L"1.0.0-" + std::wstring(94, L'b');
+const std::string kLongVersionReport = "{A2} 2.0 removed\n{A1} 1.0.0-" + std::string(94, 'b') + " removed\n"
                                        "summary: 2 members, 2 removed, 0 restart-needed, 0 kept, 0 failed; exit code 0\n";
 const char kFamilyListing[] =
     "{A1} 1.0 per-machine 32-bit=none 64-bit=none hide=hide uninstall=3 keepnewest=remove name=\n"
@@ -302,6 +302,15 @@ const RunCase kRunCases[] = {
      {L"/families", L"/find:\u00E9t\u00E9", L"/report"}, 0, {},
      "{A1} 1.0 without-family per-machine 32-bit=none 64-bit=none name=Quorvin \xC3\x89T\xC3\x89\n"
      "summary: 0 families, 0 members, 1 without-family, 0 several-visible-entries; exit code 0\n"},
+    {"FamiliesComeByNameIgnoringCase",
+     {{L"{A1}", L"1.0", {}, {}, 0, 0, true, 4, {{L"ProductName", L"b"}}},
+      {L"{A2}", L"1.0", {}, {}, 0, 0, true, 4, {{L"ProductName", L"C"}}},
+      {L"{A3}", L"1.0", {}, {}, 0, 0, true, 4, {{L"ProductName", L"A"}}}},
+     {L"/families"}, 0, {},
+     "{A3} 1.0 without-family per-machine 32-bit=none 64-bit=none name=A\n"
+     "{A1} 1.0 without-family per-machine 32-bit=none 64-bit=none name=b\n"
+     "{A2} 1.0 without-family per-machine 32-bit=none 64-bit=none name=C\n"
+     "summary: 0 families, 0 members, 3 without-family, 0 several-visible-entries; exit code 0\n"},
     {"ListThenHelp", Family(), {L"/list", L"/?"}, 0, {}, nullptr},
     {"HelpAfterEveryNewSwitch", Family(), {L"/uninstall", L"/list", L"/keepnewest", L"-help"}, 0, {}, nullptr},
     {"HelpAfterALogSwitch", Family(), {L"/list", L"/log:x", L"/?"}, 0, {}, nullptr},

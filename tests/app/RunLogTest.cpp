@@ -16,8 +16,10 @@
 #include "common/LogFile.h"
 #include "common/UniqueHandle.h"
 #include "support/CapturedStream.h"
+#include "registry/PackedGuid.h"
 #include "support/FakeInstaller.h"
 #include "support/TemporaryFiles.h"
+#include "support/TestRegistry.h"
 
 namespace {
 
@@ -110,6 +112,27 @@ TEST_F(RunLogFile, HeaderCannotStartARecordOfItsOwn) {
   const std::string text = ReadFileBytes(log_);
   EXPECT_NE(text.find("\"C:\\x\\u000A{A9} 9.9 removed\\m.exe\" /list"), std::string::npos) << text;
   EXPECT_EQ(text.find("\n{A9}"), std::string::npos) << text;
+}
+
+// The user's registration of upgrade codes, with a bad key name alone or a bad value name alone.
+TEST_F(RunLogFile, CountsEachKindOfBadRegistrationOfFamilies) {
+  const std::wstring codes = L"Software\\Microsoft\\Installer\\UpgradeCodes\\";
+  const struct {
+    std::wstring key;
+    const wchar_t* value;
+    const char* record;
+  } cases[] = {
+      {L"NotAPackedGuid", L"", "not packed GUIDs: 1 keys, 0 values\r\n"},
+      {*PackGuid(kFamily), L"not a code", "not packed GUIDs: 0 keys, 1 values\r\n"},
+  };
+  for (const auto& test : cases) {
+    ASSERT_TRUE(WriteString(HKEY_CURRENT_USER, codes + test.key, test.value, L""));
+    EXPECT_EQ(RunTool({L"/families", L"/log:" + log_}, installer_).exitCode, 0);
+    DeleteKeyTree(HKEY_CURRENT_USER, codes + test.key);
+    const std::string text = ReadFileBytes(log_);
+    EXPECT_NE(text.find(test.record), std::string::npos) << text;
+    DeleteFileW(log_.c_str());
+  }
 }
 
 TEST_F(RunLogFile, IsAppendedToByLaterRuns) {

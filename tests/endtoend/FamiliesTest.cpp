@@ -18,6 +18,14 @@ namespace {
 
 const std::wstring kUpgradeCodes = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UpgradeCodes\\";
 const std::wstring kPlantedName = L"Quorvin \u00C9t\u00E9";  // how Other reads: "Quorvin Été"
+const std::wstring kOlderName = L"Quorvin Sample Legacy";     // Sample 1.0.0's, not its newest member's
+
+bool PlantName(const TestPackage& package, const std::wstring& name) {
+  return WriteString(HKEY_LOCAL_MACHINE,
+                     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Products\\" +
+                         *PackGuid(package.productCode) + L"\\InstallProperties",
+                     L"DisplayName", name, View::k64);
+}
 
 std::string Utf8(const std::wstring& text) {
   std::string bytes(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr)), '\0');
@@ -44,10 +52,8 @@ class FamiliesTest : public InstalledProductsTest {
     InstalledProductsTest::SetUp();
     ExpectQuietSuccess(RunTool(L"/hideoldaddremoves /u:" + std::wstring(kSampleUpgradeCode)));
     ASSERT_EQ(0u, InstallPackage(kSample3, L"ALLUSERS=\"\""));  // per user, the newest member
-    ASSERT_TRUE(WriteString(HKEY_LOCAL_MACHINE,
-                            L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Products\\" +
-                                *PackGuid(kOther.productCode) + L"\\InstallProperties",
-                            L"DisplayName", kPlantedName, View::k64));
+    ASSERT_TRUE(PlantName(kOther, kPlantedName));
+    ASSERT_TRUE(PlantName(kSample1, kOlderName));
     // A key that is no packed GUID, a value that is none, and a stale registration of a product
     // the installer does not know: each is skipped, none makes a family.
     ASSERT_TRUE(WriteString(HKEY_LOCAL_MACHINE, kUpgradeCodes + L"NotAPackedGuid", L"x", L"", View::k64));
@@ -80,7 +86,7 @@ TEST_F(FamiliesTest, ListsEachFamilyNewestFirstThenTheProductsWithoutOneAndChang
   const std::string report =
       Family(kSampleUpgradeCode, 3, 2) + Member(kSample3, "per-user", "visible", "none", kSample3.productName) +
       Member(kSample2, "per-machine", "none", "visible", kSample2.productName) +
-      Member(kSample1, "per-machine", "hidden", "none", kSample1.productName) + Family(kOtherUpgradeCode, 1, 1) +
+      Member(kSample1, "per-machine", "hidden", "none", kOlderName) + Family(kOtherUpgradeCode, 1, 1) +
       Member(kOther, "per-machine", "visible", "none", kPlantedName) +
       Member(kLoner, "per-machine", "none", "visible", kLoner.productName, "without-family ") +
       "summary: 2 families, 4 members, 1 without-family, 1 several-visible-entries; exit code 0\n";
@@ -114,6 +120,14 @@ TEST_F(FamiliesTest, ListsEachFamilyNewestFirstThenTheProductsWithoutOneAndChang
   // Read only: every entry as the set-up left it.
   ExpectHidden(kSample1);
   for (const TestPackage& package : {kSample2, kOther, kLoner}) ExpectUntouched(package);
+
+  // Hidden down to one entry, the family of three no longer shows several.
+  ExpectQuietSuccess(RunTool(L"/hideoldaddremoves /u:" + std::wstring(kSampleUpgradeCode)));
+  EXPECT_NE(std::string::npos, RunTool(L"/families").standardOutput.find(
+                                   "family members=3 visible-entries=1\n"))
+      << "the hidden members still count";
+  EXPECT_NE(std::string::npos, RunTool(L"/families").standardOutput.find(
+                                   "summary: 2 families, 4 members, 1 without-family, 0 several-visible-entries;"));
 }
 
 TEST_F(FamiliesTest, FindKeepsWhatHasTheTextInItsNameIgnoringCaseInEveryScript) {
@@ -123,6 +137,7 @@ TEST_F(FamiliesTest, FindKeepsWhatHasTheTextInItsNameIgnoringCaseInEveryScript) 
   } cases[] = {
       {L"\u00E9T\u00C9", "1 families, 1 members, 0 without-family, 0 several-visible-entries"},
       {L"sAmPlE", "1 families, 3 members, 0 without-family, 1 several-visible-entries"},
+      {L"LEGACY", "1 families, 3 members, 0 without-family, 1 several-visible-entries"},  // an older member's
       {L"loner", "0 families, 0 members, 1 without-family, 0 several-visible-entries"},
       {L"quorvin", "2 families, 4 members, 1 without-family, 1 several-visible-entries"},
       {L"Nothing Like It", "0 families, 0 members, 0 without-family, 0 several-visible-entries"},
