@@ -102,6 +102,8 @@ int wmain(void) {
   qsort(familyMembers, memberCount, sizeof familyMembers[0], CompareCodes);
   wchar_t product[CODE_LENGTH];
   UINT result;
+  /* Wine's MsiEnumProductsW costs more the higher the index (about 0.2 ms for the first product, 7.5 ms
+     for the 300th), so this loop, like the tool's, grows with the square of the products. */
   for (DWORD index = 0; (result = MsiEnumProductsW(index, product)) == ERROR_SUCCESS; ++index) {
     if (!bsearch(product, familyMembers, memberCount, sizeof familyMembers[0], CompareCodes)) {
       WriteProduct(L"-", product);

@@ -460,8 +460,10 @@ if ((${#families_sizes[@]} > 0)); then
   echo "asks MsiEnumRelatedProductsW for its members, MsiGetProductInfoW for each member's name and version,"
   echo "and MsiEnumProductsW for the products no family holds (their name and version too), printing a line"
   echo "a product; unlike the tool it reads no install context or uninstall entry and sorts nothing."
-  echo "ms per product: the median run divided by the products; above \`/?\`: less the start-up of \`/?\` in the"
-  echo "same prefix. Per added product: the difference of the medians of two sizes over the products between."
+  echo "ms per product: the median run divided by the products. Above \`/?\`, paired: the median over repetitions"
+  echo "of a run less the \`/?\` of the same repetition (a copy of the same prefix), divided by the products; the"
+  echo "flat goal compares it at 300 and at 50. Per added product: the difference of the medians of two sizes"
+  echo "over the products between them."
 fi
 echo "Build measured: $preset."
 if ((startup_runs > 0)); then
