@@ -7,24 +7,43 @@
 #   /uninstall          versus  one `wine msiexec /x {ProductCode} /qn` per member; floor:
 #                               bench/floor-uninstall.c, given the codes newest first, calls
 #                               MsiConfigureProductExW with the tool's command line in one process;
-#   /list, /list /json  against the start-up of `/?` in the same run.
+#   /list, /list /json  against the start-up of `/?` in the same run;
+#   /families           with 1, 50 and 300 installed products, against the start-up of `/?` in the same
+#                       prefix and against its floor: bench/floor-families.c reads the UpgradeCodes
+#                       keys, asks MsiEnumRelatedProductsW for each code's members, MsiGetProductInfoW
+#                       for each one's name and version, and MsiEnumProductsW for the products no family
+#                       holds, in one process.
 # Families of 1, 10 and 50 real packages (built with wixl, half x86 and half x64) are installed once per
 # size; every measured run starts from a fresh copy of that installed prefix, with its wineserver and
 # Wine's system processes already running, and is checked afterwards (entries hidden, keys gone).
+# The /families products (helper.py products) come in families of 1 to 5 members, with some packages
+# whose UpgradeCode row is deleted, so that they belong to no family; they are installed once per size
+# too, and every run of the tool, the floor or `/?` starts from a fresh copy, as above.
 # Prints Markdown tables: medians per size and side with the ratios, the cost above the floor per member,
 # the goals, then the executable's size and start-up time against a trivial program. Run from anywhere;
 # everything goes into build/bench/. Where the machine cannot run 32-bit programs, the 64-bit build of
 # the same sources and 64-bit floors are measured instead.
 #
-# Knobs (environment): BENCH_SIZES (default "1 10 50"), BENCH_REPS (5), BENCH_REPS_50 (repetitions for
-# size 50, default BENCH_REPS), BENCH_STARTUP_RUNS (10).
+# Wine's installer now and then fails one command of many (one `msiexec /x` of the uninstall loop did,
+# four minutes into a run), which says nothing about the tool: a failed command of a baseline (the loops,
+# the trivial program) or of the setup (packages, installs) is run once more, its repetition from a fresh
+# copy, and the report's notes say so. A failure of the tool or of a floor, or a failed retry, stops the
+# bench.
+#
+# Knobs (environment): BENCH_PARTS, the parts to run (default "hide uninstall list families startup"),
+# BENCH_SIZES (family sizes for hide, uninstall and list; default "1 10 50"), BENCH_FAMILIES_SIZES
+# (installed products for /families; default "1 50 300"), BENCH_REPS (5), BENCH_REPS_50 (repetitions
+# for family size 50, default BENCH_REPS), BENCH_STARTUP_RUNS (10).
 set -euo pipefail
 
 started_us=${EPOCHREALTIME//[!0-9]/}
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
 
+all_parts="hide uninstall list families startup"
+read -r -a parts <<<"${BENCH_PARTS:-$all_parts}"
 read -r -a sizes <<<"${BENCH_SIZES:-1 10 50}"
+read -r -a families_sizes <<<"${BENCH_FAMILIES_SIZES:-1 50 300}"
 reps=${BENCH_REPS:-5}
 reps_50=${BENCH_REPS_50:-$reps}
 startup_runs=${BENCH_STARTUP_RUNS:-10}
@@ -32,7 +51,9 @@ startup_runs=${BENCH_STARTUP_RUNS:-10}
 out=$repo/build/bench
 helper=$repo/bench/helper.py
 uninstall_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall'
+notes=$out/notes.txt
 mkdir -p "$out"
+: >"$notes"
 
 log() { printf '%s\n' "$*" >&2; }
 die() {
@@ -42,9 +63,28 @@ die() {
   log "########################################################################"
   exit 1
 }
+for part in "${parts[@]}"; do
+  [[ " $all_parts " == *" $part "* ]] || die "BENCH_PARTS: no part named $part (parts: $all_parts)"
+done
+runs_part() { [[ " ${parts[*]} " == *" $1 "* ]]; }
 now_us() { echo "${EPOCHREALTIME//[!0-9]/}"; }
 # seconds START_US END_US: the difference in seconds, to the microsecond.
 seconds() { printf '%d.%06d' $((($2 - $1) / 1000000)) $((($2 - $1) % 1000000)); }
+# note TEXT: a line for the report's notes.
+note() {
+  log "   note: $1"
+  printf '%s\n' "$1" >>"$notes"
+}
+# retry_once WHAT COMMAND...: a command of the setup or of a baseline; when it fails it is run once more
+# (and the notes say so), and when that fails too the bench stops.
+retry_once() {
+  local what=$1 rc=0
+  shift
+  "$@" || rc=$?
+  ((rc == 0)) && return 0
+  note "$what failed (exit code $rc) and was run again"
+  "$@" || die "$what failed again when retried (exit code $?)"
+}
 
 # --- Toolchain and build ---------------------------------------------------------------------------
 log "== toolchain"
@@ -68,6 +108,7 @@ printf 'int main(){return 0;}\n' >"$out/trivial.c"
 $cc -static -mwindows -o "$out/trivial.exe" "$out/trivial.c"
 $cc -O2 -static -municode -mwindows -o "$out/floor-hide.exe" bench/floor-hide.c
 $cc -O2 -static -municode -mwindows -o "$out/floor-uninstall.exe" bench/floor-uninstall.c -lmsi
+$cc -O2 -static -municode -mwindows -o "$out/floor-families.exe" bench/floor-families.c -lmsi
 
 # --- Wine prefixes ------------------------------------------------------------------------------------
 
@@ -119,8 +160,11 @@ check_state() {
   python3 "$helper" check "$state" "$family" "$out/dump.32.txt" "$out/dump.64.txt" "$prefix"
 }
 
+# install_package PREFIX PACKAGE: msiexec /i, quietly, into the prefix (whose server is running).
+install_package() { WINEPREFIX=$1 wine msiexec /i "$2" /qn </dev/null >/dev/null 2>&1; }
+
 log "== base prefix"
-boot_prefix "$base" || die "could not boot a Wine prefix in $base"
+retry_once "booting a Wine prefix in $base" boot_prefix "$base"
 use_prefix "$base"
 
 # --- Families -----------------------------------------------------------------------------------------
@@ -133,16 +177,15 @@ build_family() {
   python3 "$helper" family "$size" >"$dir/family.tsv"
   while IFS=$'\t' read -r index version arch product component folder; do
     [[ $index == upgrade ]] && continue
-    bash scripts/make-package.sh "$dir/$folder.msi" "$arch" "Quorvin Bench $size" "$version" "$product" \
-      "$(family_upgrade "$size")" "$component" "$folder" || die "making $folder.msi failed"
+    retry_once "making $folder.msi" bash scripts/make-package.sh "$dir/$folder.msi" "$arch" \
+      "Quorvin Bench $size" "$version" "$product" "$(family_upgrade "$size")" "$component" "$folder"
   done <"$dir/family.tsv"
 
   clone_prefix "$base" "$template"
   start_server "$template"
   while IFS=$'\t' read -r index version arch product component folder; do
     [[ $index == upgrade ]] && continue
-    WINEPREFIX=$template wine msiexec /i "$dir/$folder.msi" /qn </dev/null >/dev/null 2>&1 ||
-      die "installing $folder.msi into $template failed"
+    retry_once "installing $folder.msi into $template" install_package "$template" "$dir/$folder.msi"
   done <"$dir/family.tsv"
   check_state installed "$dir/family.tsv" "$template" || die "family of $size is not installed as expected"
   # Stopping the server writes the registry to disk; the copies are made from the files.
@@ -163,11 +206,13 @@ startup=$out/startup.tsv
 : >"$startup"
 
 # measure OPERATION SIZE SIDE REP: one run from a fresh copy of the installed family; appends a sample.
-# OPERATION is hideoldaddremoves, uninstall, list or list-json; SIDE is tool, loop or floor.
+# OPERATION is hideoldaddremoves, uninstall, list or list-json; SIDE is tool, loop or floor. A failure
+# of the tool or the floor stops the bench; one of the loop sets baseline_failure instead, and no sample.
+baseline_failure=
 measure() {
   local operation=$1 size=$2 side=$3 rep=$4
   local template=$prefixes/family-$size family=$out/packages/$size/family.tsv
-  local upgrade calls=0 failed=0 code view t0 t1 state floor rc=0
+  local upgrade calls=0 failed=0 code view t0 t1 state floor rc=0 first_failure=
   local -a codes switches
   upgrade=$(family_upgrade "$size")
   case $operation in
@@ -204,7 +249,10 @@ measure() {
         if wine reg query "$uninstall_key\\$code" /v DisplayName /reg:$view </dev/null >/dev/null 2>&1; then
           calls=$((calls + 1))
           wine reg add "$uninstall_key\\$code" /v SystemComponent /t REG_DWORD /d 1 /f /reg:$view \
-            </dev/null >/dev/null 2>&1 || failed=1
+            </dev/null >/dev/null 2>&1 || rc=$?
+          if ((rc != 0 && failed == 0)); then
+            failed=1 first_failure="wine reg add ... $code /reg:$view failed (exit code $rc)"
+          fi
         fi
       done
     done
@@ -213,15 +261,28 @@ measure() {
     t0=$(now_us)
     for code in "${codes[@]}"; do
       calls=$((calls + 1))
-      wine msiexec /x "$code" /qn </dev/null >/dev/null 2>&1 || failed=1
+      wine msiexec /x "$code" /qn </dev/null >/dev/null 2>&1 || rc=$?
+      if ((rc != 0 && failed == 0)); then
+        failed=1 first_failure="wine msiexec /x $code /qn failed (exit code $rc)"
+      fi
     done
     t1=$(now_us)
   fi
   unset WINEPREFIX
 
-  ((failed == 0)) || die "$operation, size $size, $side, repetition $rep: a command failed (exit code $rc)"
-  check_state "$state" "$family" "$run" ||
-    die "$operation, size $size, $side, repetition $rep: the family is not $state afterwards"
+  local what="$operation, size $size, $side, repetition $rep"
+  if [[ $side == loop ]]; then
+    baseline_failure=$first_failure
+    if [[ -z $baseline_failure ]] && ! check_state "$state" "$family" "$run"; then
+      baseline_failure="the family is not $state afterwards"
+    fi
+    if [[ -n $baseline_failure ]]; then
+      stop_server "$run"
+      return 0
+    fi
+  fi
+  ((failed == 0)) || die "$what: a command failed (exit code $rc)"
+  check_state "$state" "$family" "$run" || die "$what: the family is not $state afterwards"
   if [[ $operation == list* ]]; then
     python3 "$helper" listed "$operation" "$family" "$out/tool.out" ||
       die "$operation, size $size, repetition $rep: the listing does not name every member"
@@ -233,42 +294,141 @@ measure() {
   log "   $operation size $size rep $rep $side: $elapsed s ($calls wine invocations)"
 }
 
+# measure_retrying_loop OPERATION SIZE SIDE REP: measure, and a loop's failed repetition once more from
+# a fresh copy, noted.
+measure_retrying_loop() {
+  measure "$@"
+  [[ -z $baseline_failure ]] && return 0
+  note "$1, size $2, loop, repetition $4: $baseline_failure; the repetition was run again from a fresh copy"
+  measure "$@"
+  [[ -z $baseline_failure ]] || die "$1, size $2, loop, repetition $4, run again: $baseline_failure"
+}
+
+operations=()
+runs_part hide && operations+=(hideoldaddremoves)
+runs_part uninstall && operations+=(uninstall)
+runs_part list && operations+=(list list-json)
+((${#operations[@]} > 0)) || sizes=()
 for size in "${sizes[@]}"; do
   log "== family of $size: packages and install"
   build_family "$size"
   n=$reps
   ((size == 50)) && n=$reps_50
-  for operation in hideoldaddremoves uninstall list list-json; do
+  for operation in "${operations[@]}"; do
     sides=(tool floor loop)
     [[ $operation == list* ]] && sides=(tool)
     for ((rep = 1; rep <= n; rep++)); do
       # Rotate which side goes first, so that drift on the shared machine hits every side alike.
       for ((turn = 0; turn < ${#sides[@]}; turn++)); do
-        measure "$operation" "$size" "${sides[(rep + turn) % ${#sides[@]}]}" "$rep"
+        measure_retrying_loop "$operation" "$size" "${sides[(rep + turn) % ${#sides[@]}]}" "$rep"
       done
     done
   done
 done
 
-# --- Start-up -----------------------------------------------------------------------------------------
-log "== start-up: $startup_runs runs each"
-startup_prefix=$prefixes/startup
-clone_prefix "$base" "$startup_prefix"
-start_server "$startup_prefix"
-export WINEPREFIX=$startup_prefix
-exe_size=$(stat -c %s "$exe")
-trivial_size=$(stat -c %s "$out/trivial.exe")
-# One untimed run each for the page cache.
-wine "$exe" '/?' </dev/null >/dev/null 2>&1 || die "msitool.exe /? failed"
-wine "$out/trivial.exe" </dev/null >/dev/null 2>&1 || die "trivial.exe failed"
-for ((i = 1; i <= startup_runs; i++)); do
-  t0=$(now_us); wine "$exe" '/?' </dev/null >/dev/null 2>&1 || die "msitool.exe /? failed"; t1=$(now_us)
-  printf 'msitool.exe /?\t%s\t%s\n' "$exe_size" "$(seconds "$t0" "$t1")" >>"$startup"
-  t0=$(now_us); wine "$out/trivial.exe" </dev/null >/dev/null 2>&1 || die "trivial.exe failed"; t1=$(now_us)
-  printf 'trivial.exe (int main(){return 0;})\t%s\t%s\n' "$trivial_size" "$(seconds "$t0" "$t1")" >>"$startup"
+# --- /families -----------------------------------------------------------------------------------------
+# build_products SIZE: the packages of helper.py products SIZE into build/bench/packages/families-SIZE,
+# installed into build/bench/prefix/families-SIZE.
+build_products() {
+  local size=$1 dir=$out/packages/families-$1 template=$prefixes/families-$1
+  local index version arch product component folder upgrade name
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  python3 "$helper" products "$size" >"$dir/products.tsv"
+  while IFS=$'\t' read -r index version arch product component folder upgrade name; do
+    # The package recipe always writes an UpgradeCode: a product without a family loses its row after.
+    retry_once "making $folder.msi" bash scripts/make-package.sh "$dir/$folder.msi" "$arch" "$name" \
+      "$version" "$product" "$([[ $upgrade == - ]] && echo "$product" || echo "$upgrade")" "$component" "$folder" </dev/null
+    if [[ $upgrade == - ]]; then
+      retry_once "deleting the UpgradeCode of $folder.msi" msibuild "$dir/$folder.msi" -q \
+        "DELETE FROM \`Property\` WHERE \`Property\` = 'UpgradeCode'" </dev/null
+    fi
+  done <"$dir/products.tsv"
+
+  clone_prefix "$base" "$template"
+  start_server "$template"
+  while IFS=$'\t' read -r index version arch product component folder upgrade name; do
+    retry_once "installing $folder.msi into $template" install_package "$template" "$dir/$folder.msi"
+    if ((index % 50 == 0)); then log "   $index of $size installed"; fi
+  done <"$dir/products.tsv"
+  check_state installed "$dir/products.tsv" "$template" || die "the $size products are not installed as expected"
+  stop_server "$template"
+}
+
+# measure_families SIZE SIDE REP: one run of /families (SIDE tool), of its floor (floor) or of `/?`
+# (help) from a fresh copy of the prefix with SIZE products; appends a sample. Each is the tool or a
+# floor: a failure, or a listing that misses or misplaces a product, stops the bench.
+measure_families() {
+  local size=$1 side=$2 rep=$3 t0 t1 rc=0 elapsed
+  local products=$out/packages/families-$size/products.tsv what="families, size $size, $side, repetition $rep"
+  local -a command
+  case $side in
+    tool) command=("$exe" /families) ;;
+    floor) command=("$out/floor-families.exe") ;;
+    help) command=("$exe" '/?') ;;
+  esac
+  clone_prefix "$prefixes/families-$size" "$run"
+  start_server "$run"
+  t0=$(now_us)
+  WINEPREFIX=$run wine "${command[@]}" </dev/null >"$out/families.out" 2>/dev/null || rc=$?
+  t1=$(now_us)
+  ((rc == 0)) || die "$what: ${command[*]##*/} failed (exit code $rc)"
+  if [[ $side != help ]]; then
+    python3 "$helper" families-listed "$side" "$products" "$out/families.out" ||
+      die "$what: the listing does not hold each product once, in its family (output: $out/families.out)"
+  fi
+  stop_server "$run"
+  elapsed=$(seconds "$t0" "$t1")
+  printf 'families\t%s\t%s\t%s\t%s\t1\n' "$size" "$side" "$rep" "$elapsed" >>"$results"
+  log "   families size $size rep $rep $side: $elapsed s"
+}
+
+runs_part families || families_sizes=()
+for size in "${families_sizes[@]}"; do
+  log "== /families with $size products: packages and install"
+  build_products "$size"
+  sides=(tool floor help)
+  for ((rep = 1; rep <= reps; rep++)); do
+    for ((turn = 0; turn < ${#sides[@]}; turn++)); do
+      measure_families "$size" "${sides[(rep + turn) % ${#sides[@]}]}" "$rep"
+    done
+  done
 done
-unset WINEPREFIX
-stop_server "$startup_prefix"
+
+# --- Start-up -----------------------------------------------------------------------------------------
+# run_trivial: the trivial program, a baseline, in the current prefix.
+run_trivial() { wine "$out/trivial.exe" </dev/null >/dev/null 2>&1; }
+# time_trivial: its run time in seconds; a failed run is run again once, noted.
+time_trivial() {
+  local t0 t1 rc=0
+  t0=$(now_us); run_trivial || rc=$?; t1=$(now_us)
+  if ((rc != 0)); then
+    note "trivial.exe failed (exit code $rc) in a start-up run and was run again"
+    t0=$(now_us); run_trivial || die "trivial.exe failed again when retried"; t1=$(now_us)
+  fi
+  seconds "$t0" "$t1"
+}
+
+runs_part startup || startup_runs=0
+if ((startup_runs > 0)); then log "== start-up: $startup_runs runs each"; fi
+startup_prefix=$prefixes/startup
+if ((startup_runs > 0)); then
+  clone_prefix "$base" "$startup_prefix"
+  start_server "$startup_prefix"
+  export WINEPREFIX=$startup_prefix
+  exe_size=$(stat -c %s "$exe")
+  trivial_size=$(stat -c %s "$out/trivial.exe")
+  # One untimed run each for the page cache.
+  wine "$exe" '/?' </dev/null >/dev/null 2>&1 || die "msitool.exe /? failed"
+  retry_once "trivial.exe (untimed run)" run_trivial
+  for ((i = 1; i <= startup_runs; i++)); do
+    t0=$(now_us); wine "$exe" '/?' </dev/null >/dev/null 2>&1 || die "msitool.exe /? failed"; t1=$(now_us)
+    printf 'msitool.exe /?\t%s\t%s\n' "$exe_size" "$(seconds "$t0" "$t1")" >>"$startup"
+    printf 'trivial.exe (int main(){return 0;})\t%s\t%s\n' "$trivial_size" "$(time_trivial)" >>"$startup"
+  done
+  unset WINEPREFIX
+  stop_server "$startup_prefix"
+fi
 
 # --- Report -------------------------------------------------------------------------------------------
 echo
@@ -276,20 +436,45 @@ echo "## msitool benchmark ($(wine --version), $(nproc) cores, $(date -u '+%Y-%m
 echo
 python3 "$helper" report "$results" "$startup"
 echo
-echo "Medians of $reps repetitions$([[ $reps_50 != "$reps" ]] && echo " ($reps_50 for size 50)"), the sides taking turns to go first."
-echo "Each run starts from a fresh copy of the installed family with its wineserver already running and is"
-echo "checked afterwards (hidden: SystemComponent=1 on every older member, none on the newest; uninstall:"
-echo "no member's Uninstall key in either view, no member's folder left)."
-echo "The hide loop lists only the members older than the newest (the administrator knows the product"
-echo "codes and which is newest): per member one \`wine reg query ... /v DisplayName\` per view and one"
-echo "\`wine reg add ... SystemComponent\` where it exists; for one member it has nothing to do."
-echo "The uninstall loop runs one \`wine msiexec /x {ProductCode} /qn\` per member."
-echo "The floors (bench/floor-*.c, built like the tool) are given the codes the loops are given, in one process:"
-echo "hide sets SystemComponent where each older member's key opens in each view; uninstall switches the"
-echo "installer's interface off and calls MsiConfigureProductExW with the tool's command line, newest first."
-echo "Above the floor: the median of msitool minus the floor of the same repetition, per member. /list rows"
-echo "compare with the start-up of \`/?\` below."
+if ((${#sizes[@]} > 0)); then
+  echo "Medians of $reps repetitions$([[ $reps_50 != "$reps" ]] && echo " ($reps_50 for size 50)"), the sides taking turns to go first."
+  echo "Each run starts from a fresh copy of the installed family with its wineserver already running and is"
+  echo "checked afterwards (hidden: SystemComponent=1 on every older member, none on the newest; uninstall:"
+  echo "no member's Uninstall key in either view, no member's folder left)."
+  echo "The hide loop lists only the members older than the newest (the administrator knows the product"
+  echo "codes and which is newest): per member one \`wine reg query ... /v DisplayName\` per view and one"
+  echo "\`wine reg add ... SystemComponent\` where it exists; for one member it has nothing to do."
+  echo "The uninstall loop runs one \`wine msiexec /x {ProductCode} /qn\` per member."
+  echo "The floors (bench/floor-*.c, built like the tool) are given the codes the loops are given, in one process:"
+  echo "hide sets SystemComponent where each older member's key opens in each view; uninstall switches the"
+  echo "installer's interface off and calls MsiConfigureProductExW with the tool's command line, newest first."
+  echo "Above the floor: the median of msitool minus the floor of the same repetition, per member. /list rows"
+  echo "compare with the start-up of \`/?\` below."
+fi
+if ((${#families_sizes[@]} > 0)); then
+  echo "/families: medians of $reps repetitions of each side, \`/families\`, its floor and \`/?\` taking turns to"
+  echo "go first, each from a fresh copy of the prefix with the products installed (per machine, half x86 and"
+  echo "half x64; in rounds of 17: families of 1, 2, 3, 4 and 5 members and 2 products without an UpgradeCode)."
+  echo "The output of \`/families\` and of the floor is checked: each product once, in its own family or in none."
+  echo "The floor (bench/floor-families.c) reads the UpgradeCodes keys of both roots, unpacks each code, and"
+  echo "asks MsiEnumRelatedProductsW for its members, MsiGetProductInfoW for each member's name and version,"
+  echo "and MsiEnumProductsW for the products no family holds (their name and version too), printing a line"
+  echo "a product; unlike the tool it reads no install context or uninstall entry and sorts nothing."
+  echo "ms per product: the median run divided by the products. Above \`/?\`, paired: the median over repetitions"
+  echo "of a run less the \`/?\` of the same repetition (a copy of the same prefix), divided by the products; the"
+  echo "flat goal compares it at 300 and at 50. Per added product: the difference of the medians of two sizes"
+  echo "over the products between them."
+fi
 echo "Build measured: $preset."
-echo "Start-up: $startup_runs runs each of \`wine PROGRAM\` (msitool with \`/?\`), output to /dev/null."
+if ((startup_runs > 0)); then
+  echo "Start-up: $startup_runs runs each of \`wine PROGRAM\` (msitool with \`/?\`), output to /dev/null."
+fi
+if [[ -s $notes ]]; then
+  echo "Retried (a baseline's or the setup's command that failed, run once more; only the tool, a floor or a"
+  echo "failed retry stops the bench):"
+  sed 's/^/- /' "$notes"
+else
+  echo "No command was retried (a failed command of a baseline or the setup would be run once more)."
+fi
 echo
 echo "Total runtime: $(seconds "$started_us" "$(now_us)") s. Raw samples: build/bench/results.tsv, build/bench/startup.tsv."
