@@ -6,6 +6,7 @@
 
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "installer/ExecutionMutex.h"
@@ -138,13 +139,16 @@ TEST(RemovalWait, ARemovalFromTheCopyAnsweringBusyIsBlockedAtTheDeadline) {
 }
 
 TEST(RemovalWait, NoRemovalIsTriedAgainOnceThePauseReachesTheDeadline) {
-  FakeInstaller installer({Member(L"{B1}", L"1.0", /*busyRemovals=*/1000)});
-  // The pause outlasts the second that is left: after it, the deadline has come.
-  const InstallerWait wait(GetTickCount(), /*seconds=*/1, /*retryPauseMilliseconds=*/5000);
-  const std::vector<MemberOutcome> outcomes = Remove(installer, &wait);
-  ASSERT_EQ(outcomes.size(), 1u);
-  EXPECT_EQ(outcomes[0].removal.state, RemovalOutcome::State::kBlocked);
-  EXPECT_EQ(installer.CallCount(L"ConfigureProductEx"), 1);
+  // The pause outlasts the second that is left; and a pause that ends exactly at the deadline (none
+  // left, no pause) ends there too.
+  for (const auto& [seconds, pause] : {std::pair<unsigned long, unsigned long>{1, 5000}, {0, 0}}) {
+    FakeInstaller installer({Member(L"{B1}", L"1.0", /*busyRemovals=*/1)});
+    const InstallerWait wait(GetTickCount(), seconds, pause);
+    const std::vector<MemberOutcome> outcomes = Remove(installer, &wait);
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_EQ(outcomes[0].removal.state, RemovalOutcome::State::kBlocked) << seconds;
+    EXPECT_EQ(installer.CallCount(L"ConfigureProductEx"), 1) << seconds;
+  }
 }
 
 // The mutex owned, then left behind, by a thread that ends without releasing it.
