@@ -2,6 +2,7 @@
 
 #include "app/HelpSwitches.h"
 #include "common/AsciiCase.h"
+#include "common/GuidText.h"
 
 namespace {
 
@@ -20,16 +21,8 @@ constexpr std::wstring_view kWaitSwitch = L"/wait:";
 constexpr std::wstring_view kFindSwitch = L"/find:";
 constexpr unsigned long kLongestWaitSeconds = 86400;
 
-constexpr std::size_t kGuidLength = 38;
-constexpr std::size_t kGuidDashes[] = {9, 14, 19, 24};
-
 bool StartsWithIgnoringAsciiCase(std::wstring_view text, std::wstring_view prefix) {
   return text.size() >= prefix.size() && EqualsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
-}
-
-bool IsHexDigit(wchar_t character) {
-  return (character >= L'0' && character <= L'9') || (character >= L'a' && character <= L'f') ||
-         (character >= L'A' && character <= L'F');
 }
 
 // Sets flag; false when it was set already (each argument at most once).
@@ -55,20 +48,6 @@ std::optional<unsigned long> ParseWaitSeconds(std::wstring_view text) {
 }
 
 }  // namespace
-
-bool IsBracedGuid(std::wstring_view text) noexcept {
-  if (text.size() != kGuidLength || text.front() != L'{' || text.back() != L'}') {
-    return false;
-  }
-  for (std::size_t i = 1; i + 1 < kGuidLength; ++i) {
-    const bool dash = i == kGuidDashes[0] || i == kGuidDashes[1] || i == kGuidDashes[2] ||
-                      i == kGuidDashes[3];
-    if (dash ? text[i] != L'-' : !IsHexDigit(text[i])) {
-      return false;
-    }
-  }
-  return true;
-}
 
 bool HasNewSwitch(int argumentCount, const wchar_t* const* arguments) {
   for (int i = 1; i < argumentCount; ++i) {

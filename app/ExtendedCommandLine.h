@@ -39,9 +39,6 @@ bool HasNewSwitch(int argumentCount, const wchar_t* const* arguments);
 [[nodiscard]] std::optional<ExtendedOptions> ParseExtendedCommandLine(
     int argumentCount, const wchar_t* const* arguments);
 
-// True for a GUID in braces: 38 characters, {8-4-4-4-12} hex digits of either case.
-bool IsBracedGuid(std::wstring_view text) noexcept;
-
 // The argument vector, the program included, as one line; an argument with a space or a quote, or
 // an empty one, in double quotes.
 std::wstring JoinArguments(int argumentCount, const wchar_t* const* arguments);

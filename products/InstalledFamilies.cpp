@@ -13,37 +13,34 @@ namespace {
 
 constexpr std::size_t kProductCodeCapacity = 39;
 
-// Names ignoring case, the same order on every machine: ordinal, upper-cased by the system's table.
-bool NameBefore(const std::wstring& left, const std::wstring& right) {
-  return CompareStringOrdinal(left.c_str(), static_cast<int>(left.size()), right.c_str(),
-                              static_cast<int>(right.size()), /*bIgnoreCase=*/TRUE) == CSTR_LESS_THAN;
+// By name ignoring case, the same order on every machine (ordinal, upper-cased by the system's
+// table), then by code.
+bool NameThenCodeBefore(const std::wstring& leftName, const std::wstring& leftCode,
+                        const std::wstring& rightName, const std::wstring& rightCode) {
+  const int order = CompareStringOrdinal(leftName.c_str(), static_cast<int>(leftName.size()), rightName.c_str(),
+                                         static_cast<int>(rightName.size()), /*bIgnoreCase=*/TRUE);
+  return order == CSTR_EQUAL ? leftCode < rightCode : order == CSTR_LESS_THAN;
 }
 
-bool NameEqual(const std::wstring& left, const std::wstring& right) {
-  return !NameBefore(left, right) && !NameBefore(right, left);
-}
-
+// The family as /list shows it, in the order /uninstall removes it: newest first.
 FamilyListing ListFamily(const ProductFamily& family, std::wstring_view upgradeCode, unsigned& stale) {
-  std::vector<const Product*> newestFirst;
-  for (const std::unique_ptr<Product>& product : family.products()) {
-    newestFirst.push_back(product.get());
-  }
-  std::stable_sort(newestFirst.begin(), newestFirst.end(),
-                   [](const Product* left, const Product* right) { return left->IsNewerThan(*right); });
+  std::vector<MemberListing> members = family.List();
+  std::sort(members.begin(), members.end(), [](const MemberListing& left, const MemberListing& right) {
+    return left.removalPosition < right.removalPosition;
+  });
   FamilyListing listing;
   listing.upgradeCode = upgradeCode;
   std::set<std::wstring> listed;
-  for (const Product* product : newestFirst) {
+  for (const MemberListing& member : members) {
     // A registration that is not what it should be can name a product the installer has not
     // installed, or, under Wine, repeat one.
-    if (!listed.insert(product->GetProductCode()).second) {
+    if (!listed.insert(member.productCode).second) {
       continue;
     }
-    ProductListing member = ListingOf(*product);
     if (member.context == MemberIdentity::Context::kUnknown) {
       ++stale;
     } else {
-      listing.members.push_back(std::move(member));
+      listing.members.push_back(member);
     }
   }
   return listing;
@@ -79,19 +76,16 @@ InstalledFamilies ListInstalledFamilies(installer::Installer& installer,
       installed.withoutFamily.push_back(ListingOf(Product(installer, productCode)));
     }
   }
-  std::stable_sort(installed.families.begin(), installed.families.end(),
-                   [](const FamilyListing& left, const FamilyListing& right) {
-                     const std::wstring& leftName = left.members.front().productName;
-                     const std::wstring& rightName = right.members.front().productName;
-                     return NameEqual(leftName, rightName) ? left.upgradeCode < right.upgradeCode
-                                                           : NameBefore(leftName, rightName);
-                   });
-  std::stable_sort(installed.withoutFamily.begin(), installed.withoutFamily.end(),
-                   [](const ProductListing& left, const ProductListing& right) {
-                     return NameEqual(left.productName, right.productName)
-                                ? left.productCode < right.productCode
-                                : NameBefore(left.productName, right.productName);
-                   });
+  std::sort(installed.families.begin(), installed.families.end(),
+            [](const FamilyListing& left, const FamilyListing& right) {
+              return NameThenCodeBefore(left.members.front().productName, left.upgradeCode,
+                                        right.members.front().productName, right.upgradeCode);
+            });
+  std::sort(installed.withoutFamily.begin(), installed.withoutFamily.end(),
+            [](const ProductListing& left, const ProductListing& right) {
+              return NameThenCodeBefore(left.productName, left.productCode, right.productName,
+                                        right.productCode);
+            });
   return installed;
 }
 

@@ -3,6 +3,8 @@
 #include <cwctype>
 #include <utility>
 
+#include "common/GuidText.h"
+
 namespace {
 
 constexpr std::size_t kHexDigits = 32;
@@ -10,12 +12,6 @@ constexpr std::size_t kHexDigits = 32;
 constexpr std::size_t kReversedGroups[][2] = {{0, 8}, {8, 4}, {12, 4}};
 constexpr std::size_t kSwappedPairsStart = 16;
 constexpr std::size_t kDashesBefore[] = {8, 12, 16, 20};
-constexpr std::size_t kGuidLength = 38;
-
-bool IsHex(wchar_t character) {
-  return (character >= L'0' && character <= L'9') || (character >= L'a' && character <= L'f') ||
-         (character >= L'A' && character <= L'F');
-}
 
 // The reordering is its own inverse: packing and unpacking are the same shuffle of 32 digits.
 std::optional<std::wstring> Shuffle(std::wstring_view digits) {
@@ -24,7 +20,7 @@ std::optional<std::wstring> Shuffle(std::wstring_view digits) {
   }
   std::wstring shuffled(digits);
   for (wchar_t& digit : shuffled) {
-    if (!IsHex(digit)) {
+    if (!IsHexDigit(digit)) {
       return std::nullopt;
     }
     digit = static_cast<wchar_t>(std::towupper(digit));
@@ -60,17 +56,13 @@ std::optional<std::wstring> UnpackGuid(std::wstring_view packed) {
 }
 
 std::optional<std::wstring> PackGuid(std::wstring_view guid) {
-  if (guid.size() != kGuidLength || guid.front() != L'{' || guid.back() != L'}') {
+  if (!IsBracedGuid(guid)) {
     return std::nullopt;
   }
   std::wstring digits;
-  for (std::size_t i = 1; i + 1 < kGuidLength; ++i) {
-    const bool dashExpected = i == 9 || i == 14 || i == 19 || i == 24;
-    if ((guid[i] == L'-') != dashExpected) {
-      return std::nullopt;
-    }
-    if (!dashExpected) {
-      digits += guid[i];
+  for (const wchar_t character : guid.substr(1, guid.size() - 2)) {
+    if (character != L'-') {
+      digits += character;
     }
   }
   return Shuffle(digits);

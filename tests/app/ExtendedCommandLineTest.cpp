@@ -11,6 +11,7 @@
 #include "app/ConsoleText.h"
 #include "app/Entry.h"
 #include "app/ExtendedCommandLine.h"
+#include "common/GuidText.h"
 #include "installer/InstallerCodes.h"
 #include "support/CapturedStream.h"
 #include "support/FakeInstaller.h"
