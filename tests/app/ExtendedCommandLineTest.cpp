@@ -98,6 +98,9 @@ const std::vector<std::wstring> kUnchangedLines[] = {
     {L"/hideoldaddremoves", kCode},
     {L"/uninstall", kCode},
     {L"/uninstall", L"/u:"},
+    // Accepted by the classic rules, new switch names inside: they stay classic.
+    {L"/hideoldaddremoves", L"/u:/families"},
+    {L"/uninstall", L"/u:/find:" + kFamily},
     {L"x/u:" + kFamily},
     // No new switch: the extended rules never see these.
     {L"/uninstall", L"/hideoldaddremoves", kCode},

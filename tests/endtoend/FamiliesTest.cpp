@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/Utf8.h"
 #include "registry/PackedGuid.h"
 #include "support/JsonDocuments.h"
 #include "support/ReportAgreement.h"
@@ -27,21 +28,14 @@ bool PlantName(const TestPackage& package, const std::wstring& name) {
                      L"DisplayName", name, View::k64);
 }
 
-std::string Utf8(const std::wstring& text) {
-  std::string bytes(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr)), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr);
-  bytes.pop_back();
-  return bytes;
-}
-
 std::string Family(const wchar_t* upgradeCode, int members, int visible) {
-  return Utf8(upgradeCode) + " family members=" + std::to_string(members) + " visible-entries=" + std::to_string(visible) + "\n";
+  return ToUtf8(upgradeCode) + " family members=" + std::to_string(members) + " visible-entries=" + std::to_string(visible) + "\n";
 }
 
 std::string Member(const TestPackage& package, const char* context, const char* view32, const char* view64,
                    const std::wstring& name, const char* kind = "") {
-  return Utf8(package.productCode) + " " + Utf8(package.version) + " " + kind + context + " 32-bit=" + view32 +
-         " 64-bit=" + view64 + " name=" + Utf8(name) + "\n";
+  return ToUtf8(package.productCode) + " " + ToUtf8(package.version) + " " + kind + context + " 32-bit=" + view32 +
+         " 64-bit=" + view64 + " name=" + ToUtf8(name) + "\n";
 }
 
 class FamiliesTest : public InstalledProductsTest {

@@ -7,17 +7,12 @@
 #include <sstream>
 #include <vector>
 
+#include "common/Utf8.h"
 #include "support/JsonDocuments.h"
 
 namespace {
 
 const std::string kAbsent = "<absent>";
-
-std::string Narrow(const std::wstring& text) {
-  std::string narrow;
-  for (const wchar_t character : text) narrow += character < 0x80 ? static_cast<char>(character) : '?';
-  return narrow;
-}
 
 std::vector<std::string> Tokens(const std::string& line) {
   std::vector<std::string> tokens;
@@ -41,7 +36,7 @@ class Agreement {
 
   std::string At(const std::string& path) const {
     const std::optional<std::wstring> value = JsonAt(document_, path);
-    return value ? Narrow(*value) : kAbsent;
+    return value ? ToUtf8(*value) : kAbsent;
   }
 
   void Summary(const std::string& line) const {
