@@ -103,7 +103,7 @@ std::optional<ExtendedOptions> ParseExtendedCommandLine(int argumentCount,
       first = SetOnce(upgradeCodeGiven);
       const std::wstring_view value = argument.substr(kUpgradeCodeSwitch.size());
       upgradeCodeMalformed = upgradeCodeMalformed || !IsBracedGuid(value);
-      options.upgradeCode = value;
+      options.upgradeCode = CanonicalGuid(value);
     } else if (StartsWithIgnoringAsciiCase(argument, kLogSwitch)) {
       first = SetOnce(logGiven);
       options.logFile = argument.substr(kLogSwitch.size());

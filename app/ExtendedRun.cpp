@@ -31,6 +31,15 @@ struct ActionRun {
   unsigned long startTick;  // the /wait: deadline counts from here
 };
 
+void LogGaps(RunLog& log, std::wstring_view upgradeCode, const EnumerationGaps& gaps) {
+  for (const SkippedEntry& entry : gaps.skipped) {
+    log.WriteRecord(SkippedEntryRecord(upgradeCode, entry));
+  }
+  if (gaps.gaveUp) {
+    log.WriteRecord(GaveUpRecord(upgradeCode));
+  }
+}
+
 void ListFamily(const ActionRun& run, ProductFamily& family, RunResult& result) {
   result.listing = family.List();
   for (const MemberListing& member : result.listing) {
@@ -52,6 +61,9 @@ void ListFamilies(const ActionRun& run, RunResult& result) {
                         std::to_wstring(registrations.skippedValues) + L" values");
   }
   result.installed = ListInstalledFamilies(run.installer, registrations.upgradeCodes);
+  for (const auto& [upgradeCode, gaps] : result.installed.gaps) {
+    LogGaps(run.log, upgradeCode, gaps);
+  }
   if (result.installed.staleMembers > 0) {
     run.log.WriteRecord(L"left out: " + std::to_wstring(result.installed.staleMembers) +
                         L" registered members the installer finds installed in no context");
@@ -105,6 +117,7 @@ void RunAction(const ActionRun& run, RunResult& result) {
     return;
   }
   ProductFamily family(run.installer, run.options.upgradeCode);
+  LogGaps(run.log, run.options.upgradeCode, family.enumerationGaps());
   if (run.options.action == ExtendedAction::kList) {
     ListFamily(run, family, result);
     return;

@@ -1,6 +1,7 @@
 #include "app/ReportText.h"
 
 #include "app/RunResult.h"
+#include "common/SystemMessage.h"
 #include "common/UnicodeText.h"
 
 namespace {
@@ -21,6 +22,11 @@ std::wstring Head(const std::wstring& productCode, const std::wstring& versionSt
   line += versionString.empty() ? std::wstring(kNoVersion)
                                 : EscapeForRecord(versionString, /*oneToken=*/true);
   return line;
+}
+
+std::wstring EnumerationName(std::wstring_view upgradeCode) {
+  return upgradeCode.empty() ? std::wstring(L"the installer's list of every installed product")
+                             : L"the installer's list of " + std::wstring(upgradeCode) + L"'s members";
 }
 
 const wchar_t* ViewWord(EntryView view) { return view == EntryView::k32 ? L"32-bit" : L"64-bit"; }
@@ -234,4 +240,19 @@ std::wstring FamiliesSummaryLine(const RunSummary& summary, int exitCode) {
 
 std::wstring NoMembersLine(std::wstring_view upgradeCode) {
   return std::wstring(upgradeCode) + L" no-members";
+}
+
+std::wstring SkippedEntryRecord(std::wstring_view upgradeCode, const SkippedEntry& entry) {
+  std::wstring record = L"skipped index " + std::to_wstring(entry.index) + L" of " +
+                        EnumerationName(upgradeCode) + L": ";
+  if (entry.error != 0) {
+    return record + SystemErrorText(entry.error);
+  }
+  return record + L"answered success with \"" + EscapeForRecord(entry.text, /*oneToken=*/false) +
+         L"\", no new product code";
+}
+
+std::wstring GaveUpRecord(std::wstring_view upgradeCode) {
+  return L"gave up " + EnumerationName(upgradeCode) + L" after " +
+         std::to_wstring(kMaxSkippedInARow) + L" skipped indexes in a row";
 }

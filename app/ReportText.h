@@ -58,3 +58,11 @@ std::wstring FamiliesSummaryLine(const RunSummary& summary, int exitCode);
 // "{UPGRADECODE} no-members"
 std::wstring NoMembersLine(std::wstring_view upgradeCode);
 
+
+// The log's records of what an installer enumeration skipped, for the family of upgradeCode, or
+// of every installed product when it is empty:
+// "skipped index 3 of the installer's list of {UPGRADECODE}'s members: error 234, More data is
+// available", "... answered success with "TEXT", no new product code" (TEXT escaped) and
+// "gave up the installer's list of every installed product after 1024 skipped indexes in a row".
+std::wstring SkippedEntryRecord(std::wstring_view upgradeCode, const SkippedEntry& entry);
+std::wstring GaveUpRecord(std::wstring_view upgradeCode);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 // The text forms of a GUID, as command lines and the installer's registration write them.
@@ -24,4 +25,19 @@ constexpr bool IsBracedGuid(std::wstring_view text) noexcept {
     }
   }
   return true;
+}
+
+// The one form the tool keeps a GUID in: braced, hex letters in upper case. The installer may answer
+// a code in lower case (a registration written so), and sets, sorts and records compare codes as
+// text. Text that is no braced GUID comes back as it is.
+inline std::wstring CanonicalGuid(std::wstring_view text) {
+  std::wstring canonical(text);
+  if (IsBracedGuid(text)) {
+    for (wchar_t& character : canonical) {
+      if (character >= L'a' && character <= L'f') {
+        character = static_cast<wchar_t>(character - L'a' + L'A');
+      }
+    }
+  }
+  return canonical;
 }

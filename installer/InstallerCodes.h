@@ -12,6 +12,10 @@ constexpr unsigned kSuccessRebootRequired = 3010;
 constexpr unsigned kInstallAlreadyRunning = 1618;
 // ERROR_UNKNOWN_PRODUCT: the installer knows no such product (any more).
 constexpr unsigned kUnknownProduct = 1605;
+// ERROR_NO_MORE_ITEMS: an enumeration has no entry at this index or after it.
+constexpr unsigned kNoMoreItems = 259;
+// ERROR_INVALID_PARAMETER: the call itself is wrong (an upgrade code that is no GUID), not an entry.
+constexpr unsigned kInvalidParameter = 87;
 
 constexpr int kUiLevelNone = 2;              // INSTALLUILEVEL_NONE
 constexpr int kInstallLevelMaximum = 65535;  // INSTALLLEVEL_MAXIMUM

@@ -6,12 +6,9 @@
 #include <set>
 
 #include "common/TextSearch.h"
-#include "installer/InstallerCodes.h"
 #include "products/ProductFamily.h"
 
 namespace {
-
-constexpr std::size_t kProductCodeCapacity = 39;
 
 // By name ignoring case, the same order on every machine (ordinal, upper-cased by the system's
 // table), then by code.
@@ -30,13 +27,8 @@ FamilyListing ListFamily(const ProductFamily& family, std::wstring_view upgradeC
   });
   FamilyListing listing;
   listing.upgradeCode = upgradeCode;
-  std::set<std::wstring> listed;
   for (const MemberListing& member : members) {
-    // A registration that is not what it should be can name a product the installer has not
-    // installed, or, under Wine, repeat one.
-    if (!listed.insert(member.productCode).second) {
-      continue;
-    }
+    // A stale registration value names a product the installer has not installed.
     if (member.context == MemberIdentity::Context::kUnknown) {
       ++stale;
     } else {
@@ -44,6 +36,12 @@ FamilyListing ListFamily(const ProductFamily& family, std::wstring_view upgradeC
     }
   }
   return listing;
+}
+
+void KeepGaps(std::wstring_view upgradeCode, const EnumerationGaps& gaps, InstalledFamilies& installed) {
+  if (!gaps.skipped.empty() || gaps.gaveUp) {
+    installed.gaps.emplace_back(upgradeCode, gaps);
+  }
 }
 
 }  // namespace
@@ -61,7 +59,9 @@ InstalledFamilies ListInstalledFamilies(installer::Installer& installer,
   InstalledFamilies installed;
   std::set<std::wstring> inAFamily;
   for (const std::wstring& upgradeCode : upgradeCodes) {
-    FamilyListing family = ListFamily(ProductFamily(installer, upgradeCode), upgradeCode, installed.staleMembers);
+    const ProductFamily related(installer, upgradeCode);
+    KeepGaps(upgradeCode, related.enumerationGaps(), installed);
+    FamilyListing family = ListFamily(related, upgradeCode, installed.staleMembers);
     if (family.members.empty()) {
       continue;
     }
@@ -70,8 +70,11 @@ InstalledFamilies ListInstalledFamilies(installer::Installer& installer,
       inAFamily.insert(member.productCode);
     }
   }
-  wchar_t productCode[kProductCodeCapacity] = {};
-  for (unsigned long index = 0; installer.EnumProducts(index, productCode) == installer::kSuccess; ++index) {
+  const EnumeratedCodes products = EnumerateCodes([&installer](unsigned long index, wchar_t* productCode) {
+    return installer.EnumProducts(index, productCode);
+  });
+  KeepGaps(L"", products.gaps, installed);
+  for (const std::wstring& productCode : products.codes) {
     if (inAFamily.count(productCode) == 0) {
       installed.withoutFamily.push_back(ListingOf(Product(installer, productCode)));
     }

@@ -2,9 +2,11 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "installer/Installer.h"
+#include "products/CodeEnumeration.h"
 #include "products/MemberListing.h"
 
 // One installed product family as /families lists it.
@@ -23,6 +25,9 @@ struct InstalledFamilies {
   std::vector<FamilyListing> families;
   std::vector<ProductListing> withoutFamily;
   unsigned staleMembers = 0;  // enumerated, but installed in no context: left out
+  // What each enumeration skipped: a family's by its upgrade code, that of every product the
+  // installer knows by an empty one. Only enumerations that skipped something are here.
+  std::vector<std::pair<std::wstring, EnumerationGaps>> gaps;
 };
 
 // Asks the installer for the members of each upgrade code (the same enumeration as /list), leaves

@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr std::size_t kProductCodeBufferSize = 100;
-
 // The removal order: newest first; a stable sort keeps products of equal version in enumeration
 // order.
 bool RemovedBefore(const Product& left, const Product& right) { return left.IsNewerThan(right); }
@@ -25,14 +23,13 @@ MemberOutcome OutcomeFor(const Product& product, MemberOutcome::Kind kind) {
 
 ProductFamily::ProductFamily(installer::Installer& installer, std::wstring_view upgradeCode)
     : upgradeCode_(upgradeCode), installer_(installer) {
-  wchar_t productCode[kProductCodeBufferSize] = {};
-  for (unsigned long index = 0;; ++index) {
-    if (installer_.EnumRelatedProducts(upgradeCode_.c_str(), index, productCode) !=
-        installer::kSuccess) {
-      break;
-    }
+  EnumeratedCodes enumerated = EnumerateCodes([this](unsigned long index, wchar_t* productCode) {
+    return installer_.EnumRelatedProducts(upgradeCode_.c_str(), index, productCode);
+  });
+  for (const std::wstring& productCode : enumerated.codes) {
     products_.push_back(std::make_unique<Product>(installer_, productCode));
   }
+  gaps_ = std::move(enumerated.gaps);
 }
 
 unsigned ProductFamily::Count() const { return static_cast<unsigned>(products_.size()); }

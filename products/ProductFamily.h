@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "installer/Installer.h"
+#include "products/CodeEnumeration.h"
 #include "products/MemberListing.h"
 #include "products/MemberOutcome.h"
 #include "products/Product.h"
@@ -27,8 +28,9 @@ struct RemovalOptions {
 // Every installed product that shares one upgrade code, as the installer reports them.
 class ProductFamily {
  public:
-  // Enumerates the related products at once; an upgrade code the installer does not know, or a
-  // failing enumeration, gives an empty family (or ends it early).
+  // Enumerates the related products at once, past an index the installer answers with an error
+  // for that entry alone (see EnumerateCodes); an upgrade code the installer does not know gives
+  // an empty family.
   ProductFamily(installer::Installer& installer, std::wstring_view upgradeCode);
   virtual ~ProductFamily() = default;
   ProductFamily(const ProductFamily&) = delete;
@@ -70,6 +72,9 @@ class ProductFamily {
   // The product with the highest version, the first enumerated of equals; nullptr when empty.
   [[nodiscard]] Product* Newest() const;
 
+  // The indexes of the enumeration that gave no member, and whether it ended by giving up.
+  const EnumerationGaps& enumerationGaps() const noexcept { return gaps_; }
+
   // The products in their current order: enumeration order until UninstallAll sorts them.
   const std::list<std::unique_ptr<Product>>& products() const noexcept { return products_; }
 
@@ -81,5 +86,6 @@ class ProductFamily {
 
   std::wstring upgradeCode_;
   std::list<std::unique_ptr<Product>> products_;
+  EnumerationGaps gaps_;
   installer::Installer& installer_;
 };

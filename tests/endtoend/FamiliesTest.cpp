@@ -20,6 +20,30 @@ namespace {
 const std::wstring kUpgradeCodes = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UpgradeCodes\\";
 const std::wstring kPlantedName = L"Quorvin \u00C9t\u00E9";  // how Other reads: "Quorvin Été"
 const std::wstring kOlderName = L"Quorvin Sample Legacy";     // Sample 1.0.0's, not its newest member's
+constexpr const wchar_t* kLongName = L"0000000000000000000000000000000000000000";
+
+std::wstring Lower(std::wstring text) {
+  for (wchar_t& character : text) character = static_cast<wchar_t>(towlower(character));
+  return text;
+}
+
+std::wstring Upper(std::wstring text) {
+  for (wchar_t& character : text) character = static_cast<wchar_t>(towupper(character));
+  return text;
+}
+
+// Registry value names ignore case, so a new case takes a delete and a write.
+bool RenameValue(const std::wstring& key, const std::wstring& from, const std::wstring& to) {
+  HKEY family = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &family) != ERROR_SUCCESS) {
+    return false;
+  }
+  const bool renamed = RegDeleteValueW(family, from.c_str()) == ERROR_SUCCESS &&
+                       RegSetValueExW(family, to.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t)) ==
+                           ERROR_SUCCESS;
+  RegCloseKey(family);
+  return renamed;
+}
 
 bool PlantName(const TestPackage& package, const std::wstring& name) {
   return WriteString(HKEY_LOCAL_MACHINE,
@@ -55,16 +79,25 @@ class FamiliesTest : public InstalledProductsTest {
                             View::k64));
     ASSERT_TRUE(WriteString(HKEY_LOCAL_MACHINE, kUpgradeCodes + *PackGuid(kUnknownUpgradeCode),
                             PackGuid(L"{11111111-2222-3333-4444-555555555555}")->c_str(), L"", View::k64));
+    // A value name longer than a packed code, ahead of every member's: the installer answers an
+    // error at its index. And Other's member registered under its packed code in lower case.
+    ASSERT_TRUE(WriteString(HKEY_LOCAL_MACHINE, kUpgradeCodes + *PackGuid(kSampleUpgradeCode), kLongName, L"",
+                            View::k64));
+    ASSERT_TRUE(RenameValue(kUpgradeCodes + *PackGuid(kOtherUpgradeCode), *PackGuid(kOther.productCode),
+                            Lower(*PackGuid(kOther.productCode))));
   }
 
   void TearDown() override {
     // The tests after these share the prefix: what was planted goes.
     DeleteKeyTree(HKEY_LOCAL_MACHINE, kUpgradeCodes + L"NotAPackedGuid", View::k64);
+    EXPECT_TRUE(RenameValue(kUpgradeCodes + *PackGuid(kOtherUpgradeCode), Lower(*PackGuid(kOther.productCode)),
+                            *PackGuid(kOther.productCode)));
     DeleteKeyTree(HKEY_LOCAL_MACHINE, kUpgradeCodes + *PackGuid(kUnknownUpgradeCode), View::k64);
     HKEY family = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, (kUpgradeCodes + *PackGuid(kSampleUpgradeCode)).c_str(), 0,
                       KEY_SET_VALUE | KEY_WOW64_64KEY, &family) == ERROR_SUCCESS) {
       RegDeleteValueW(family, L"not a code");
+      RegDeleteValueW(family, kLongName);
       RegCloseKey(family);
     }
     EXPECT_EQ(0u, RemoveProduct(kSample3.productCode));
@@ -86,22 +119,27 @@ TEST_F(FamiliesTest, ListsEachFamilyNewestFirstThenTheProductsWithoutOneAndChang
       "summary: 2 families, 4 members, 1 without-family, 1 several-visible-entries; exit code 0\n";
   EXPECT_EQ(kBanner + report, output.standardOutput);
   const std::string logText = ReadFileBytes(log);
-  EXPECT_NE(std::string::npos, logText.find("not packed GUIDs: 1 keys, 1 values")) << logText;
+  EXPECT_NE(std::string::npos, logText.find("not packed GUIDs: 1 keys, 2 values")) << logText;
   EXPECT_NE(std::string::npos, logText.find("left out: 1 registered members")) << logText;
+  EXPECT_NE(std::string::npos, logText.find("skipped index 0 of the installer's list of " + ToUtf8(kSampleUpgradeCode) +
+                                            "'s members: error 234, ")) << logText;
   DeleteFileW(log.c_str());
 
   const ProcessOutput json = RunTool(L"/families /json");
   KeepJsonDocument("endtoend-families", json.standardOutput);
   ExpectJsonAgreesWithReport(report, json.standardOutput);
-  // The installer's own enumeration of each code listed gives exactly the members listed. Wine's
-  // repeats a member when a value of the family's key is not a packed code: listed once.
+  // The installer's own enumeration of each code listed, read to its end past the entries it answers
+  // with an error, gives exactly the members listed, each once and in upper case. Wine's repeats a
+  // member when a value of the family's key is not a packed code: listed once.
   for (std::size_t family = 0; JsonAt(json.standardOutput, "families." + std::to_string(family) + ".upgradeCode"); ++family) {
     const std::string path = "families." + std::to_string(family) + ".";
     const std::wstring upgradeCode = *JsonAt(json.standardOutput, path + "upgradeCode");
     std::vector<std::wstring> enumerated, listed;
     wchar_t productCode[39] = {};
-    for (DWORD index = 0; MsiEnumRelatedProductsW(upgradeCode.c_str(), 0, index, productCode) == ERROR_SUCCESS; ++index) {
-      enumerated.push_back(productCode);
+    for (DWORD index = 0;; ++index) {
+      const UINT result = MsiEnumRelatedProductsW(upgradeCode.c_str(), 0, index, productCode);
+      if (result == ERROR_NO_MORE_ITEMS) break;
+      if (result == ERROR_SUCCESS) enumerated.push_back(Upper(productCode));
     }
     for (std::size_t member = 0; JsonAt(json.standardOutput, path + "members." + std::to_string(member) + ".productCode"); ++member) {
       listed.push_back(*JsonAt(json.standardOutput, path + "members." + std::to_string(member) + ".productCode"));
