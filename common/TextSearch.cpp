@@ -6,28 +6,58 @@
 
 namespace {
 
-// text in upper case by the invariant locale's linguistic rules; as it is when that fails.
-std::wstring UpperCase(std::wstring_view text) {
-  std::wstring upper(text);
+// text in Unicode's composed form (NFC); as it is when the system cannot normalise it (an
+// unpaired surrogate in a name written by a package).
+std::wstring Composed(std::wstring_view text) {
   if (text.empty()) {
-    return upper;
-  }
-  const int size = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE | LCMAP_LINGUISTIC_CASING,
-                                 text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                 /*lpVersionInformation=*/nullptr, /*lpReserved=*/nullptr, /*sortHandle=*/0);
-  if (size <= 0) {
-    return upper;
-  }
-  upper.resize(static_cast<std::size_t>(size));
-  if (LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE | LCMAP_LINGUISTIC_CASING, text.data(),
-                    static_cast<int>(text.size()), upper.data(), size, nullptr, nullptr, 0) != size) {
     return std::wstring(text);
   }
-  return upper;
+  const int length = static_cast<int>(text.size());
+  // The first call only estimates; a second one is asked for when the estimate was short.
+  int size = NormalizeString(NormalizationC, text.data(), length, nullptr, 0);
+  while (size > 0) {
+    std::wstring composed(static_cast<std::size_t>(size), L'\0');
+    const int written = NormalizeString(NormalizationC, text.data(), length, composed.data(), size);
+    if (written > 0) {
+      composed.resize(static_cast<std::size_t>(written));
+      return composed;
+    }
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+      break;
+    }
+    size = -written;
+  }
+  return std::wstring(text);
+}
+
+// text mapped by the invariant locale's linguistic casing (LCMAP_UPPERCASE or LCMAP_LOWERCASE);
+// as it is when that fails.
+std::wstring MappedCase(const std::wstring& text, DWORD casing) {
+  const DWORD flags = casing | LCMAP_LINGUISTIC_CASING;
+  const int length = static_cast<int>(text.size());
+  const int size = text.empty() ? 0
+                                : LCMapStringEx(LOCALE_NAME_INVARIANT, flags, text.data(), length, nullptr, 0,
+                                                /*lpVersionInformation=*/nullptr, /*lpReserved=*/nullptr,
+                                                /*sortHandle=*/0);
+  if (size <= 0) {
+    return text;
+  }
+  std::wstring mapped(static_cast<std::size_t>(size), L'\0');
+  if (LCMapStringEx(LOCALE_NAME_INVARIANT, flags, text.data(), length, mapped.data(), size, nullptr, nullptr,
+                    0) != size) {
+    return text;
+  }
+  return mapped;
+}
+
+// Upper case first joins what lower case alone does not (final ς and σ both become Σ); lower case
+// then joins the rest (ẞ and ß, Kelvin's K and k, İ and i).
+std::wstring Folded(std::wstring_view text) {
+  return MappedCase(MappedCase(Composed(text), LCMAP_UPPERCASE), LCMAP_LOWERCASE);
 }
 
 }  // namespace
 
 bool ContainsIgnoringCase(std::wstring_view text, std::wstring_view part) {
-  return UpperCase(text).find(UpperCase(part)) != std::wstring::npos;
+  return Folded(text).find(Folded(part)) != std::wstring::npos;
 }
