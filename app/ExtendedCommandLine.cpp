@@ -9,6 +9,7 @@ namespace {
 constexpr std::wstring_view kListSwitch = L"/list";
 constexpr std::wstring_view kFamiliesSwitch = L"/families";
 constexpr std::wstring_view kHideSwitch = L"/hideoldaddremoves";
+constexpr std::wstring_view kShowSwitch = L"/showaddremoves";
 constexpr std::wstring_view kUninstallSwitch = L"/uninstall";
 constexpr std::wstring_view kReportSwitch = L"/report";
 constexpr std::wstring_view kKeepNewestSwitch = L"/keepnewest";
@@ -54,6 +55,7 @@ bool HasNewSwitch(int argumentCount, const wchar_t* const* arguments) {
     const std::wstring_view argument = arguments[i];
     if (EqualsIgnoringAsciiCase(argument, kListSwitch) ||
         EqualsIgnoringAsciiCase(argument, kFamiliesSwitch) ||
+        EqualsIgnoringAsciiCase(argument, kShowSwitch) ||
         EqualsIgnoringAsciiCase(argument, kReportSwitch) ||
         EqualsIgnoringAsciiCase(argument, kKeepNewestSwitch) ||
         EqualsIgnoringAsciiCase(argument, kJsonSwitch) ||
@@ -79,7 +81,7 @@ std::optional<ExtendedOptions> ParseExtendedCommandLine(int argumentCount,
   bool waitGiven = false;
   bool findGiven = false;
   bool valueMalformed = false;
-  bool list = false, hide = false, uninstall = false, families = false;
+  bool list = false, hide = false, uninstall = false, families = false, show = false;
   for (int i = 1; i < argumentCount; ++i) {
     const std::wstring_view argument = arguments[i];
     bool first = true;
@@ -91,6 +93,8 @@ std::optional<ExtendedOptions> ParseExtendedCommandLine(int argumentCount,
       first = SetOnce(families);
     } else if (EqualsIgnoringAsciiCase(argument, kHideSwitch)) {
       first = SetOnce(hide);
+    } else if (EqualsIgnoringAsciiCase(argument, kShowSwitch)) {
+      first = SetOnce(show);
     } else if (EqualsIgnoringAsciiCase(argument, kUninstallSwitch)) {
       first = SetOnce(uninstall);
     } else if (EqualsIgnoringAsciiCase(argument, kReportSwitch)) {
@@ -126,7 +130,8 @@ std::optional<ExtendedOptions> ParseExtendedCommandLine(int argumentCount,
     help.help = true;
     return help;
   }
-  const int actions = (list ? 1 : 0) + (hide ? 1 : 0) + (uninstall ? 1 : 0) + (families ? 1 : 0);
+  const int actions =
+      (list ? 1 : 0) + (hide ? 1 : 0) + (uninstall ? 1 : 0) + (families ? 1 : 0) + (show ? 1 : 0);
   // /families asks about every family: it takes no upgrade code, and only it takes /find:.
   const bool valid = !unknown && !repeated && !valueMalformed && actions == 1 &&
                      upgradeCodeGiven != families && !upgradeCodeMalformed &&
@@ -138,6 +143,7 @@ std::optional<ExtendedOptions> ParseExtendedCommandLine(int argumentCount,
   options.action = list       ? ExtendedAction::kList
                    : hide     ? ExtendedAction::kHideOld
                    : families ? ExtendedAction::kFamilies
+                   : show     ? ExtendedAction::kShow
                               : ExtendedAction::kUninstall;
   return options;
 }

@@ -5,7 +5,7 @@
 #include <string_view>
 
 // What an extended command line asks for.
-enum class ExtendedAction { kNone, kList, kHideOld, kUninstall, kFamilies };
+enum class ExtendedAction { kNone, kList, kHideOld, kUninstall, kFamilies, kShow };
 
 // The options of a valid extended command line.
 struct ExtendedOptions {
@@ -21,13 +21,15 @@ struct ExtendedOptions {
   std::wstring commandLine;                  // the arguments as one line, for the log's header
 };
 
-// The extended command line: /list, /hideoldaddremoves or /uninstall with /u:{GUID}, or
+// The extended command line: /list, /hideoldaddremoves, /showaddremoves or /uninstall with
+// /u:{GUID}, or
 // /families with /find:TEXT or without; and /report, /keepnewest, /json, /log:FILE and
 // /wait:SECONDS. It only reads lines the classic CommandLine
 // calls invalid and that carry one of the new switches (see HasNewSwitch); every other line stays
 // the classic one's.
 
-// True when an argument after the program is /list, /families, /report, /keepnewest or /json (any
+// True when an argument after the program is /list, /families, /showaddremoves, /report,
+// /keepnewest or /json (any
 // case of A to Z), or starts with /log:, /wait: or /find: (any case).
 bool HasNewSwitch(int argumentCount, const wchar_t* const* arguments);
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -47,6 +48,11 @@ void ListFamily(const ActionRun& run, ProductFamily& family, RunResult& result) 
   }
   if (result.listing.empty()) {
     run.report.WriteLine(NoMembersLine(run.options.upgradeCode));
+  }
+  const bool anyVisible = std::any_of(result.listing.begin(), result.listing.end(),
+                                      [](const MemberListing& member) { return member.VisibleEntries() > 0; });
+  if (!anyVisible && family.ShowsNoEntryButCould()) {
+    run.report.WriteLine(NoVisibleEntryLine(run.options.upgradeCode));
   }
   result.summary = RunSummary{};
   result.summary->members = result.listing.size();
@@ -131,14 +137,16 @@ void RunAction(const ActionRun& run, RunResult& result) {
     report.WriteLine(OutcomeLine(outcome));
     result.outcomes.push_back(outcome);
   };
-  const bool hiding = run.options.action == ExtendedAction::kHideOld;
   // What the family returns is what record was told.
-  static_cast<void>(hiding ? family.HideOldProductsWithOutcomes(record)
-                           : RemoveFamily(run, family, record));
+  const ExtendedAction action = run.options.action;
+  static_cast<void>(action == ExtendedAction::kHideOld ? family.HideOldProductsWithOutcomes(record)
+                    : action == ExtendedAction::kShow  ? family.ShowEntriesWithOutcomes(record)
+                                                       : RemoveFamily(run, family, record));
   result.summary = Summarize(result.outcomes);
   result.exitCode = ResultExitCode(*result.summary);
-  report.WriteLine(hiding ? HideSummaryLine(*result.summary, result.exitCode)
-                          : RemovalSummaryLine(*result.summary, result.exitCode));
+  report.WriteLine(action == ExtendedAction::kHideOld ? HideSummaryLine(*result.summary, result.exitCode)
+                   : action == ExtendedAction::kShow  ? ShowSummaryLine(*result.summary, result.exitCode)
+                                                      : RemovalSummaryLine(*result.summary, result.exitCode));
 }
 
 void Stop(RunResult& result, int exitCode, const std::wstring& message) {

@@ -18,6 +18,8 @@ const wchar_t* ActionName(ExtendedAction action) {
       return L"hide";
     case ExtendedAction::kFamilies:
       return L"families";
+    case ExtendedAction::kShow:
+      return L"showaddremoves";
     case ExtendedAction::kUninstall:
     case ExtendedAction::kNone:
       break;
@@ -37,9 +39,27 @@ const wchar_t* ViewStateName(ViewHideOutcome::State state) {
   return L"no-entry";
 }
 
+const wchar_t* ViewStateName(ViewShowOutcome::State state) {
+  switch (state) {
+    case ViewShowOutcome::State::kVisible:
+      return L"visible";
+    case ViewShowOutcome::State::kShown:
+      return L"shown";
+    case ViewShowOutcome::State::kKeptHidden:
+      return L"hidden";
+    case ViewShowOutcome::State::kNotShown:
+      return L"not-shown";
+    case ViewShowOutcome::State::kNoEntry:
+      break;
+  }
+  return L"no-entry";
+}
+
 // The record word of the text report, as one token.
 const wchar_t* ResultName(const MemberOutcome& outcome) {
   switch (outcome.kind) {
+    case MemberOutcome::Kind::kShow:
+      return ShowResultWord(outcome.show);
     case MemberOutcome::Kind::kKeptNewest:
       return L"kept-newest";
     case MemberOutcome::Kind::kKeptByKeepNewest:
@@ -119,6 +139,8 @@ void Families(JsonWriter& json, const InstalledFamilies& installed) {
     json.BeginObject();
     json.Key(L"upgradeCode");
     json.String(family.upgradeCode);
+    json.Key(L"noVisibleEntry");
+    json.Bool(family.noVisibleEntry);
     json.Key(L"members");
     json.BeginArray();
     for (const ProductListing& member : family.members) {
@@ -158,6 +180,29 @@ void View(JsonWriter& json, std::wstring_view key, const ViewHideOutcome& view) 
   json.EndObject();
 }
 
+void View(JsonWriter& json, std::wstring_view key, const ViewShowOutcome& view) {
+  json.Key(key);
+  json.BeginObject();
+  StringOrNull(json, L"state", ViewStateName(view.state));
+  NumberOrNull(json, L"error", view.state == ViewShowOutcome::State::kNotShown, view.error);
+  json.EndObject();
+}
+
+// Why a hidden entry stayed hidden; null when none did.
+void KeptHidden(JsonWriter& json, const ShowOutcome& show) {
+  json.Key(L"keptHidden");
+  if (show.kept == ShowOutcome::Kept::kNo) {
+    json.Null();
+    return;
+  }
+  const bool cannotTell = show.kept == ShowOutcome::Kept::kCannotTell;
+  json.BeginObject();
+  StringOrNull(json, L"reason", cannotTell ? L"cannot-tell" : L"by-package");
+  NumberOrNull(json, L"recordError", cannotTell, show.recordError);
+  NumberOrNull(json, L"packageError", cannotTell, show.packageError);
+  json.EndObject();
+}
+
 void ActedMember(JsonWriter& json, const MemberOutcome& outcome, const RunResult& result) {
   json.BeginObject();
   MemberIdentity identity;
@@ -179,12 +224,20 @@ void ActedMember(JsonWriter& json, const MemberOutcome& outcome, const RunResult
     View(json, L"view32", outcome.hide.view32);
     View(json, L"view64", outcome.hide.view64);
     json.EndObject();
+  } else if (outcome.kind == MemberOutcome::Kind::kShow) {
+    json.BeginObject();
+    View(json, L"view32", outcome.show.view32);
+    View(json, L"view64", outcome.show.view64);
+    json.EndObject();
   } else {
     json.Null();
   }
   NumberOrNull(json, L"installerError", removal.removalRan, removal.removalError);
   NumberOrNull(json, L"copyError", removal.copyRan, removal.copyError);
   TextOrNull(json, L"installerLog", removal.installerLog);
+  if (outcome.kind == MemberOutcome::Kind::kShow) {
+    KeptHidden(json, outcome.show);
+  }
   json.EndObject();
 }
 
@@ -205,6 +258,13 @@ void Summary(JsonWriter& json, ExtendedAction action, const RunSummary& summary)
     Count(json, L"families", summary.families);
     Count(json, L"withoutFamily", summary.withoutFamily);
     Count(json, L"severalVisibleEntries", summary.severalVisibleEntries);
+    Count(json, L"noVisibleEntry", summary.noVisibleEntry);
+  } else if (action == ExtendedAction::kShow) {
+    Count(json, L"shown", summary.shown);
+    Count(json, L"alreadyVisible", summary.alreadyVisible);
+    Count(json, L"keptHidden", summary.keptHidden);
+    Count(json, L"noEntry", summary.noEntry);
+    Count(json, L"failed", summary.failed);
   } else if (action == ExtendedAction::kUninstall) {
     Count(json, L"removed", summary.removed);
     Count(json, L"restartNeeded", summary.restartNeeded);

@@ -31,18 +31,20 @@ std::wstring EnumerationName(std::wstring_view upgradeCode) {
 
 const wchar_t* ViewWord(EntryView view) { return view == EntryView::k32 ? L"32-bit" : L"64-bit"; }
 
-void AppendViews(std::wstring& line, const HideOutcome& hide, ViewHideOutcome::State state,
-                 bool withError) {
-  const std::pair<EntryView, const ViewHideOutcome*> views[] = {{EntryView::k32, &hide.view32},
-                                                                {EntryView::k64, &hide.view64}};
-  for (const auto& [view, outcome] : views) {
-    if (outcome->state != state) {
+// The views of a hide or show outcome that ended in state, each as " 32-bit" or " 64-bit", with
+// " error=N" after it when asked.
+template <typename Outcome, typename State>
+void AppendViews(std::wstring& line, const Outcome& outcome, State state, bool withError) {
+  const std::pair<EntryView, decltype(&outcome.view32)> views[] = {{EntryView::k32, &outcome.view32},
+                                                                    {EntryView::k64, &outcome.view64}};
+  for (const auto& [view, viewOutcome] : views) {
+    if (viewOutcome->state != state) {
       continue;
     }
     line += L' ';
     line += ViewWord(view);
     if (withError) {
-      line += L" error=" + std::to_wstring(outcome->error);
+      line += L" error=" + std::to_wstring(viewOutcome->error);
     }
   }
 }
@@ -61,6 +63,27 @@ std::wstring HideLine(const MemberOutcome& outcome) {
   }
   if (!hide.AnyFailed() && !hide.AnyHidden()) {
     line += L" no-entry";
+  }
+  return line;
+}
+
+std::wstring ShowLine(const MemberOutcome& outcome) {
+  using State = ViewShowOutcome::State;
+  const ShowOutcome& show = outcome.show;
+  std::wstring line = Head(outcome.productCode, outcome.versionString) + L' ' + ShowResultWord(show);
+  if (show.Any(State::kNotShown)) {
+    AppendViews(line, show, State::kNotShown, /*withError=*/true);
+    // A view that was shown follows the failed one.
+    if (show.Any(State::kShown)) {
+      line += L" shown";
+    }
+  }
+  AppendViews(line, show, State::kShown, /*withError=*/false);
+  if (show.kept == ShowOutcome::Kept::kByPackage) {
+    line += L" by-package";
+  } else if (show.kept == ShowOutcome::Kept::kCannotTell) {
+    line += L" cannot-tell record-error=" + std::to_wstring(show.recordError) +
+            L" package-error=" + std::to_wstring(show.packageError);
   }
   return line;
 }
@@ -158,8 +181,19 @@ std::wstring EscapeCommandLine(std::wstring_view commandLine) {
   return Escape(commandLine, /*oneToken=*/false, /*backslash=*/false);
 }
 
+const wchar_t* ShowResultWord(const ShowOutcome& show) {
+  using State = ViewShowOutcome::State;
+  return show.Any(State::kNotShown)     ? L"not-shown"
+         : show.Any(State::kKeptHidden) ? L"kept-hidden"
+         : show.Any(State::kShown)      ? L"shown"
+         : show.Any(State::kVisible)    ? L"already-visible"
+                                        : L"no-entry";
+}
+
 std::wstring OutcomeLine(const MemberOutcome& outcome) {
   switch (outcome.kind) {
+    case MemberOutcome::Kind::kShow:
+      return ShowLine(outcome);
     case MemberOutcome::Kind::kHide:
       return HideLine(outcome);
     case MemberOutcome::Kind::kKeptNewest:
@@ -176,6 +210,13 @@ std::wstring HideSummaryLine(const RunSummary& summary, int exitCode) {
   return L"summary: " + Count(summary.members, L"members, ") + Count(summary.hidden, L"hidden, ") +
          Count(summary.kept, L"kept, ") + Count(summary.noEntry, L"no-entry, ") +
          Count(summary.failed, L"failed; ") + L"exit code " + std::to_wstring(exitCode);
+}
+
+std::wstring ShowSummaryLine(const RunSummary& summary, int exitCode) {
+  return L"summary: " + Count(summary.members, L"members, ") + Count(summary.shown, L"shown, ") +
+         Count(summary.alreadyVisible, L"already-visible, ") + Count(summary.keptHidden, L"kept-hidden, ") +
+         Count(summary.noEntry, L"no-entry, ") + Count(summary.failed, L"failed; ") + L"exit code " +
+         std::to_wstring(exitCode);
 }
 
 std::wstring RemovalSummaryLine(const RunSummary& summary, int exitCode) {
@@ -218,7 +259,8 @@ std::wstring ListingLine(const MemberListing& member) {
 
 std::wstring FamilyLine(const FamilyListing& family) {
   return family.upgradeCode + L" family members=" + std::to_wstring(family.members.size()) +
-         L" visible-entries=" + std::to_wstring(family.VisibleEntries());
+         L" visible-entries=" + std::to_wstring(family.VisibleEntries()) +
+         (family.noVisibleEntry ? L" no-visible-entry" : L"");
 }
 
 std::wstring FamilyMemberLine(const ProductListing& product) {
@@ -234,12 +276,18 @@ std::wstring WithoutFamilyLine(const ProductListing& product) {
 std::wstring FamiliesSummaryLine(const RunSummary& summary, int exitCode) {
   return L"summary: " + Count(summary.families, L"families, ") + Count(summary.members, L"members, ") +
          Count(summary.withoutFamily, L"without-family, ") +
-         Count(summary.severalVisibleEntries, L"several-visible-entries; ") + L"exit code " +
-         std::to_wstring(exitCode);
+         Count(summary.severalVisibleEntries, L"several-visible-entries") +
+         // Shown only when there is one, so that the lines of other machines stay as they were.
+         (summary.noVisibleEntry > 0 ? L", " + Count(summary.noVisibleEntry, L"no-visible-entry") : L"") +
+         L"; exit code " + std::to_wstring(exitCode);
 }
 
 std::wstring NoMembersLine(std::wstring_view upgradeCode) {
   return std::wstring(upgradeCode) + L" no-members";
+}
+
+std::wstring NoVisibleEntryLine(std::wstring_view upgradeCode) {
+  return std::wstring(upgradeCode) + L" no-visible-entry";
 }
 
 std::wstring SkippedEntryRecord(std::wstring_view upgradeCode, const SkippedEntry& entry) {

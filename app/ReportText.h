@@ -30,8 +30,16 @@ const wchar_t* EntryWord(EntryState state);
 // "per-machine" or "per-user"; nullptr when the installer finds the product in neither.
 const wchar_t* ContextWord(MemberIdentity::Context context);
 
-// "{CODE} 1.0.0 hidden 32-bit 64-bit", "... kept newest", "... removed restart-needed", "... gone"
+// "{CODE} 1.0.0 hidden 32-bit 64-bit", "... kept newest", "... removed restart-needed", "... gone",
+// "... shown 32-bit", "... kept-hidden by-package", "... not-shown 64-bit error=5"
 std::wstring OutcomeLine(const MemberOutcome& outcome);
+
+// What showing came to for a member, as one word: "shown", "already-visible", "kept-hidden",
+// "no-entry" or "not-shown"; the record's third field and the JSON document's result.
+const wchar_t* ShowResultWord(const ShowOutcome& show);
+
+// "summary: 3 members, 1 shown, 1 already-visible, 1 kept-hidden, 0 no-entry, 0 failed; exit code 0"
+std::wstring ShowSummaryLine(const RunSummary& summary, int exitCode);
 
 // "summary: 3 members, 2 hidden, 1 kept, 0 no-entry, 0 failed; exit code 0" for hiding, and
 // "summary: 3 members, 2 removed, 1 restart-needed, 1 kept, 0 failed; exit code 3010" for removal.
@@ -42,7 +50,8 @@ std::wstring RemovalSummaryLine(const RunSummary& summary, int exitCode);
 // name=Quorvin Sample": the name last, since it may hold spaces.
 std::wstring ListingLine(const MemberListing& member);
 
-// "{UPGRADECODE} family members=2 visible-entries=2": a family's record, before its members'.
+// "{UPGRADECODE} family members=2 visible-entries=2": a family's record, before its members'; a
+// family that shows no entry though one could ends in " no-visible-entry".
 std::wstring FamilyLine(const FamilyListing& family);
 
 // "{CODE} 3.0.0 per-machine 32-bit=visible 64-bit=none name=Quorvin Sample": a family's member.
@@ -52,11 +61,16 @@ std::wstring FamilyMemberLine(const ProductListing& product);
 // product that no family holds.
 std::wstring WithoutFamilyLine(const ProductListing& product);
 
-// "summary: 2 families, 5 members, 1 without-family, 1 several-visible-entries; exit code 0"
+// "summary: 2 families, 5 members, 1 without-family, 1 several-visible-entries; exit code 0", with
+// ", 1 no-visible-entry" after the last count when a family shows no entry though one could.
 std::wstring FamiliesSummaryLine(const RunSummary& summary, int exitCode);
 
 // "{UPGRADECODE} no-members"
 std::wstring NoMembersLine(std::wstring_view upgradeCode);
+
+// "{UPGRADECODE} no-visible-entry": /list's last record for a family that shows no entry though
+// one could.
+std::wstring NoVisibleEntryLine(std::wstring_view upgradeCode);
 
 
 // The log's records of what an installer enumeration skipped, for the family of upgradeCode, or

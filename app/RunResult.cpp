@@ -7,6 +7,14 @@ RunSummary Summarize(const std::vector<MemberOutcome>& outcomes) {
     if (outcome.kind == MemberOutcome::Kind::kKeptNewest ||
         outcome.kind == MemberOutcome::Kind::kKeptByKeepNewest) {
       ++summary.kept;
+    } else if (outcome.kind == MemberOutcome::Kind::kShow) {
+      using State = ViewShowOutcome::State;
+      const ShowOutcome& show = outcome.show;
+      ++(show.Any(State::kNotShown)     ? summary.failed
+         : show.Any(State::kKeptHidden) ? summary.keptHidden
+         : show.Any(State::kShown)      ? summary.shown
+         : show.Any(State::kVisible)    ? summary.alreadyVisible
+                                        : summary.noEntry);
     } else if (outcome.kind == MemberOutcome::Kind::kHide) {
       ++(outcome.hide.AnyFailed()   ? summary.failed
          : outcome.hide.AnyHidden() ? summary.hidden
@@ -30,6 +38,7 @@ RunSummary Summarize(const InstalledFamilies& installed) {
   for (const FamilyListing& family : installed.families) {
     summary.members += family.members.size();
     summary.severalVisibleEntries += family.VisibleEntries() > 1 ? 1 : 0;
+    summary.noVisibleEntry += family.noVisibleEntry ? 1 : 0;
   }
   return summary;
 }

@@ -22,10 +22,14 @@ struct RunSummary {
   std::size_t removed = 0;        // removed either way, or gone already
   std::size_t restartNeeded = 0;  // of the removed
   std::size_t blocked = 0;        // another installation held the installer to the deadline
+  std::size_t shown = 0;           // showing: shown in at least one view, none failed
+  std::size_t alreadyVisible = 0;  // showing: nothing hidden to show
+  std::size_t keptHidden = 0;      // showing: hidden, and kept so (see ShowOutcome::Kept)
   // /families: the members count those of the families listed
   std::size_t families = 0;
   std::size_t withoutFamily = 0;          // installed products that no family holds
   std::size_t severalVisibleEntries = 0;  // families with more than one entry in Programs and Features
+  std::size_t noVisibleEntry = 0;         // families that show no entry, though one could
 };
 
 // Why a run stopped before its action was done: the exit code and its line on the standard error.

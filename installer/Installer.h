@@ -41,6 +41,14 @@ class Installer {
   [[nodiscard]] virtual unsigned InstallProduct(const wchar_t* packagePath,
                                                 const wchar_t* commandLine) = 0;
 
+  // A property as the package file at packagePath authors it, the file opened read-only
+  // (MsiOpenDatabaseW, a query of its Property table): length as for GetProductInfo. Answers
+  // kUnknownProperty when the package does not author it, and the installer's error when the file
+  // cannot be opened or read.
+  [[nodiscard]] virtual unsigned GetPackageProperty(const wchar_t* packagePath,
+                                                    const wchar_t* property, wchar_t* value,
+                                                    unsigned long* length) = 0;
+
   // MsiEnableLogW: the installations that follow append a verbose log to logFile; nullptr stops
   // the logging.
   [[nodiscard]] virtual unsigned EnableLog(const wchar_t* logFile) = 0;

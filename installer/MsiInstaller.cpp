@@ -1,8 +1,11 @@
 #include <windows.h>
 
 #include <msi.h>
+#include <msiquery.h>
 
+#include "common/UniqueHandle.h"
 #include "installer/Installer.h"
+#include "installer/InstallerCodes.h"
 
 namespace installer {
 namespace {
@@ -13,6 +16,12 @@ constexpr DWORD kVerboseLogModes =
     INSTALLLOGMODE_USER | INSTALLLOGMODE_INFO | INSTALLLOGMODE_RESOLVESOURCE |
     INSTALLLOGMODE_OUTOFDISKSPACE | INSTALLLOGMODE_ACTIONSTART | INSTALLLOGMODE_ACTIONDATA |
     INSTALLLOGMODE_COMMONDATA | INSTALLLOGMODE_PROPERTYDUMP | INSTALLLOGMODE_VERBOSE;
+
+using UniqueMsiHandle = UniqueHandle<MSIHANDLE, MsiCloseHandle>;
+
+// The one value column of the Property table row the parameter names.
+constexpr const wchar_t* kPropertyQuery = L"SELECT `Value` FROM `Property` WHERE `Property` = ?";
+constexpr unsigned kValueField = 1;
 
 class MsiInstaller final : public Installer {
  public:
@@ -55,6 +64,37 @@ class MsiInstaller final : public Installer {
 
   unsigned InstallProduct(const wchar_t* packagePath, const wchar_t* commandLine) override {
     return MsiInstallProductW(packagePath, commandLine);
+  }
+
+  unsigned GetPackageProperty(const wchar_t* packagePath, const wchar_t* property, wchar_t* value,
+                              unsigned long* length) override {
+    UniqueMsiHandle database;
+    unsigned result = MsiOpenDatabaseW(packagePath, MSIDBOPEN_READONLY, database.put());
+    UniqueMsiHandle view;
+    if (result == kSuccess) {
+      result = MsiDatabaseOpenViewW(database.get(), kPropertyQuery, view.put());
+    }
+    const UniqueMsiHandle parameters(MsiCreateRecord(/*cParams=*/1));
+    if (result == kSuccess) {
+      result = MsiRecordSetStringW(parameters.get(), kValueField, property);
+    }
+    if (result == kSuccess) {
+      result = MsiViewExecute(view.get(), parameters.get());
+    }
+    UniqueMsiHandle row;
+    if (result == kSuccess) {
+      result = MsiViewFetch(view.get(), row.put());
+    }
+    if (result == ERROR_NO_MORE_ITEMS) {
+      return kUnknownProperty;
+    }
+    if (result != kSuccess) {
+      return result;
+    }
+    DWORD size = *length;
+    result = MsiRecordGetStringW(row.get(), kValueField, value, &size);
+    *length = size;
+    return result;
   }
 
   unsigned EnableLog(const wchar_t* logFile) override {

@@ -65,6 +65,7 @@ InstalledFamilies ListInstalledFamilies(installer::Installer& installer,
     if (family.members.empty()) {
       continue;
     }
+    family.noVisibleEntry = family.VisibleEntries() == 0 && related.ShowsNoEntryButCould();
     installed.families.push_back(std::move(family));
     for (const ProductListing& member : installed.families.back().members) {
       inAFamily.insert(member.productCode);

@@ -16,6 +16,8 @@ struct FamilyListing {
 
   // How many uninstall entries of the family Programs and Features shows.
   unsigned VisibleEntries() const noexcept;
+  // None shows, and one could: see ProductFamily::ShowsNoEntryButCould.
+  bool noVisibleEntry = false;
 };
 
 // Every family the installer knows a member of, and every product it knows that no family holds

@@ -34,6 +34,37 @@ struct HideOutcome {
   }
 };
 
+// What showing did in one view.
+struct ViewShowOutcome {
+  enum class State {
+    kNoEntry,     // no key, or a key without DisplayName: nothing is listed there
+    kVisible,     // listed already, and left as it is
+    kShown,       // SystemComponent deleted
+    kKeptHidden,  // hidden, and left so: the product asks for it, or that cannot be told
+    kNotShown,    // hidden, but it could not be read whole or the value not deleted
+  };
+  State state = State::kNoEntry;
+  long error = 0;  // the registry's error number when kNotShown
+};
+
+// What showing did with a member's entry, view by view, and why a hidden one stayed hidden.
+struct ShowOutcome {
+  enum class Kept {
+    kNo,
+    kByPackage,   // the installer's record or the cached package asks for it to be hidden
+    kCannotTell,  // neither could be read
+  };
+  ViewShowOutcome view32;
+  ViewShowOutcome view64;
+  Kept kept = Kept::kNo;
+  long recordError = 0;       // kCannotTell: why the installer's record could not be read
+  unsigned packageError = 0;  // kCannotTell: why the cached package could not
+
+  bool Any(ViewShowOutcome::State state) const noexcept {
+    return view32.state == state || view64.state == state;
+  }
+};
+
 // What removing a member did.
 struct RemovalOutcome {
   enum class State {
@@ -65,10 +96,12 @@ struct MemberOutcome {
     kKeptNewest,        // the member hiding keeps visible
     kRemoval,           // removal was tried: see removal
     kKeptByKeepNewest,  // the member /keepnewest keeps installed
+    kShow,              // showing was tried: see show
   };
   std::wstring productCode;
   std::wstring versionString;
   Kind kind = Kind::kHide;
   HideOutcome hide;
   RemovalOutcome removal;
+  ShowOutcome show;
 };

@@ -30,6 +30,20 @@ enum class EntryState {
   kHidden,   // has a DisplayName and SystemComponent set
 };
 
+// Whether a product asks to stay out of Programs and Features, by two signals: the installer's
+// record of the install (SystemComponent in its own registration) and the product's cached
+// package (it authors ARPSYSTEMCOMPONENT).
+struct SelfHiding {
+  enum class Answer {
+    kAsks,        // either signal asks
+    kDoesNotAsk,  // neither asks, and at least one could be read
+    kCannotTell,  // neither could be read
+  };
+  Answer answer = Answer::kCannotTell;
+  long recordError = 0;       // the registry's error when the record could not be read
+  unsigned packageError = 0;  // the installer's error when the cached package could not be read
+};
+
 // One installed product of a family: its product code and the version the installer reports.
 class Product {
  public:
@@ -70,6 +84,14 @@ class Product {
   // The one removal path: by product code, silently, without a restart, then as policy says when
   // the installer refuses. Says which way it went and what the installer answered each way.
   [[nodiscard]] RemovalOutcome Remove(const RemovalPolicy& policy);
+
+  // Deletes SystemComponent from the product's uninstall key in each registry view where the key
+  // has a DisplayName and SystemComponent set, unless the product asks to be hidden (or that
+  // cannot be told: see AsksToBeHidden, asked only when a view is hidden). Touches no other value.
+  [[nodiscard]] ShowOutcome ShowEntries();
+
+  // Reads both signals of SelfHiding; the cached package is opened read-only. Changes nothing.
+  [[nodiscard]] SelfHiding AsksToBeHidden() const;
 
   // The uninstall entry's state in one view. Only reads; an entry that cannot be read is kNone.
   [[nodiscard]] EntryState EntryIn(EntryView view) const;

@@ -82,6 +82,40 @@ std::vector<MemberOutcome> ProductFamily::HideOldProductsWithOutcomes(const Outc
   return outcomes;
 }
 
+std::vector<MemberOutcome> ProductFamily::ShowEntriesWithOutcomes(const OutcomeSink& onOutcome) {
+  std::vector<MemberOutcome> outcomes;
+  for (const std::unique_ptr<Product>& product : products_) {
+    MemberOutcome outcome = OutcomeFor(*product, MemberOutcome::Kind::kShow);
+    outcome.show = product->ShowEntries();
+    if (onOutcome) {
+      onOutcome(outcome);
+    }
+    outcomes.push_back(std::move(outcome));
+  }
+  return outcomes;
+}
+
+bool ProductFamily::ShowsNoEntryButCould() const {
+  std::vector<const Product*> hidden;
+  for (const std::unique_ptr<Product>& product : products_) {
+    if (product->InstallContext() == 0) {
+      continue;  // a stale registration names no installed member
+    }
+    const EntryState entry32 = product->EntryIn(EntryView::k32);
+    const EntryState entry64 = product->EntryIn(EntryView::k64);
+    if (entry32 == EntryState::kVisible || entry64 == EntryState::kVisible) {
+      return false;
+    }
+    if (entry32 == EntryState::kHidden || entry64 == EntryState::kHidden) {
+      hidden.push_back(product.get());
+    }
+  }
+  // Only now the package signals, which cost an open of the cached package each.
+  return std::any_of(hidden.begin(), hidden.end(), [](const Product* product) {
+    return product->AsksToBeHidden().answer == SelfHiding::Answer::kDoesNotAsk;
+  });
+}
+
 unsigned ProductFamily::HideAllExcept(std::wstring_view productCode) {
   unsigned hidden = 0;
   for (const std::unique_ptr<Product>& product : products_) {

@@ -55,6 +55,15 @@ class ProductFamily {
   [[nodiscard]] std::vector<MemberOutcome> HideOldProductsWithOutcomes(
       const OutcomeSink& onOutcome = {});
 
+  // Shows the hidden entries of every member (Product::ShowEntries), in enumeration order, and says
+  // what came of each, also to onOutcome as each is done.
+  [[nodiscard]] std::vector<MemberOutcome> ShowEntriesWithOutcomes(const OutcomeSink& onOutcome = {});
+
+  // True when an installed member's entry could be shown and none is visible: every entry of the
+  // family's installed members is hidden or missing, and one is hidden by something other than its
+  // own product (SelfHiding says it does not ask). Reads only.
+  [[nodiscard]] bool ShowsNoEntryButCould() const;
+
   // The one removal loop: every member newest first through Product::Remove, with the installer's
   // interface switched off; says what came of each member, in removal order. With keepNewest the
   // member Newest() chooses stays installed (kKeptByKeepNewest) and in the family. Once a member

@@ -91,6 +91,46 @@ ViewHideOutcome HideInView(const std::wstring& probeSpec, const std::wstring& wr
           fromRegistry ? static_cast<long>(GetLastError()) : ErrorOf(written)};
 }
 
+// Where a view's entry stands before showing: a hidden entry is kKeptHidden until it is shown. An
+// entry whose hiding cannot be read is kNotShown; a SystemComponent that is no DWORD hides nothing,
+// as for Programs and Features.
+ViewShowOutcome ShowProbe(const std::wstring& keyPath, const RegistryView& view) {
+  using State = ViewShowOutcome::State;
+  const Probe name = ProbeValue(keyPath + L"\\\\DisplayName", view.probeAccess);
+  if (name.status != ValueSpecResult::kSuccess && name.status != ValueSpecResult::kBufferTooSmall) {
+    return IsAbsence(name) ? ViewShowOutcome{State::kNoEntry, ERROR_SUCCESS}
+                           : ViewShowOutcome{State::kNotShown, name.error};
+  }
+  DWORD systemComponent = 0;
+  const Probe hiding = ProbeValue(keyPath + L"\\\\SystemComponent", view.probeAccess, &systemComponent);
+  if (hiding.status != ValueSpecResult::kSuccess && hiding.status != ValueSpecResult::kBufferTooSmall &&
+      !IsAbsence(hiding)) {
+    return {State::kNotShown, hiding.error};
+  }
+  return {systemComponent != 0 ? State::kKeptHidden : State::kVisible, ERROR_SUCCESS};
+}
+
+ViewShowOutcome ShowInView(const std::wstring& keyPath, const RegistryView& view) {
+  using State = ViewShowOutcome::State;
+  if (probeHook != nullptr) {
+    probeHook(view.probeAccess);
+  }
+  // An empty value deletes it, in the key that is there, never a new one.
+  const ValueSpecResult deleted =
+      SetValueSpecInExistingKey(keyPath + L"\\\\SystemComponent|", view.writeFlags);
+  if (deleted == ValueSpecResult::kSuccess) {
+    return {State::kShown, ERROR_SUCCESS};
+  }
+  const bool fromRegistry = deleted == ValueSpecResult::kKeyNotOpened ||
+                            deleted == ValueSpecResult::kRegistryRefused;
+  const long error = fromRegistry ? static_cast<long>(GetLastError()) : ErrorOf(deleted);
+  // Gone since the probe: the key with the product (an uninstall meanwhile), or the value alone.
+  if (error == ERROR_FILE_NOT_FOUND) {
+    return {deleted == ValueSpecResult::kKeyNotOpened ? State::kNoEntry : State::kVisible, ERROR_SUCCESS};
+  }
+  return {State::kNotShown, error};
+}
+
 }  // namespace
 
 std::wstring UninstallKeyPath(std::wstring_view productCode) {
@@ -109,6 +149,32 @@ HideOutcome Product::HideEntries() {
   for (const RegistryView& view : kViews) {
     const ViewHideOutcome result = HideInView(probeSpec, writeSpec, view);
     (view.view == EntryView::k32 ? outcome.view32 : outcome.view64) = result;
+  }
+  return outcome;
+}
+
+ShowOutcome Product::ShowEntries() {
+  const std::wstring keyPath = UninstallKeyPath(productCode_);
+  ShowOutcome outcome;
+  for (const RegistryView& view : kViews) {
+    (view.view == EntryView::k32 ? outcome.view32 : outcome.view64) = ShowProbe(keyPath, view);
+  }
+  if (!outcome.Any(ViewShowOutcome::State::kKeptHidden)) {
+    return outcome;
+  }
+  const SelfHiding self = AsksToBeHidden();
+  if (self.answer != SelfHiding::Answer::kDoesNotAsk) {
+    outcome.kept = self.answer == SelfHiding::Answer::kAsks ? ShowOutcome::Kept::kByPackage
+                                                            : ShowOutcome::Kept::kCannotTell;
+    outcome.recordError = self.recordError;
+    outcome.packageError = self.packageError;
+    return outcome;
+  }
+  for (const RegistryView& view : kViews) {
+    ViewShowOutcome& result = view.view == EntryView::k32 ? outcome.view32 : outcome.view64;
+    if (result.state == ViewShowOutcome::State::kKeptHidden) {
+      result = ShowInView(keyPath, view);
+    }
   }
   return outcome;
 }

@@ -149,6 +149,13 @@ const std::vector<std::wstring> kUnchangedLines[] = {
     {L"/list", kCode, L"/find:Quorvin"},
     {L"/uninstall", kCode, L"/find:Quorvin"},
     {L"/find:Quorvin"},
+    {L"/hideoldaddremoves", L"/u:/showaddremoves"},
+    {L"/showaddremoves"},
+    {L"/showaddremoves", L"/keepnewest", kCode},
+    {L"/showaddremoves", L"/wait:5", kCode},
+    {L"/showaddremoves", kCode, L"/find:Quorvin"},
+    {L"/showaddremoves", L"/hideoldaddremoves", kCode},
+    {L"/showaddremoves", L"/SHOWADDREMOVES", kCode},
 };
 
 class Compatibility : public testing::TestWithParam<std::vector<std::wstring>> {};
@@ -293,6 +300,9 @@ const RunCase kRunCases[] = {
     {"HideOfAFamilyWithoutEntriesSaysNoEntryAndKeepsTheNewest", Family(),
      {L"/hideoldaddremoves", L"/report", kCode}, 0, {}, kFamilyHideReport},
     {"HideReportInAnyCaseAndPlace", Family(), {L"/Report", kCode, L"/HideOldAddRemoves"}, 0, {}, kFamilyHideReport},
+    {"ShowOfAFamilyWithoutEntriesSaysNoEntry", Family(), {kCode, L"/report", L"/ShowAddRemoves"}, 0, {},
+     "{A1} 1.0 no-entry\n{A3} 3.0 no-entry\n{A2} 2.0 no-entry\n"
+     "summary: 3 members, 0 shown, 0 already-visible, 0 kept-hidden, 3 no-entry, 0 failed; exit code 0\n"},
     {"KeepNewestReportInAnyCaseAndPlace", Family(), {L"/KEEPNEWEST", L"/report", kCode, L"/uninstall"}, 0,
      {L"{A2}", L"{A1}"},
      "{A3} 3.0 kept keepnewest\n{A2} 2.0 removed\n{A1} 1.0 removed\n"
@@ -392,7 +402,12 @@ TEST_P(ExtendedRun, ReportsEachMemberAndTheResultExitCode) {
   EXPECT_EQ(output.standardError, "");
   EXPECT_EQ(installer.removed, test.removed);
   EXPECT_EQ(installer.uiLevel, FakeInstaller::kStartingUiLevel);
-  if (test.arguments[0] == L"/list" || test.arguments[0] == L"/FAMILIES" || test.arguments[0] == L"/families") {
+  // Listing and showing never change what is installed.
+  const bool installs = std::none_of(test.arguments.begin(), test.arguments.end(), [](const std::wstring& argument) {
+    return _wcsicmp(argument.c_str(), L"/list") == 0 || _wcsicmp(argument.c_str(), L"/families") == 0 ||
+           _wcsicmp(argument.c_str(), L"/showaddremoves") == 0;
+  });
+  if (!installs) {
     EXPECT_EQ(installer.CallCount(L"SetInternalUI") + installer.CallCount(L"ConfigureProductEx") +
                   installer.CallCount(L"InstallProduct"), 0);
   }

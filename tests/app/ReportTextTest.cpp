@@ -40,6 +40,42 @@ TEST(HideReport, AFailedViewIsNamedWithItsErrorCountedAsFailedAndFailsTheRun) {
   EXPECT_EQ(ResultExitCode(Summarize({outcomes[1], outcomes[2], outcomes[3]})), 0);
 }
 
+MemberOutcome Shown(const wchar_t* code, ViewShowOutcome::State view32, ViewShowOutcome::State view64,
+                    ShowOutcome::Kept kept = ShowOutcome::Kept::kNo) {
+  MemberOutcome outcome{code, L"1.0", MemberOutcome::Kind::kShow};
+  outcome.show.view32 = {view32, view32 == ViewShowOutcome::State::kNotShown ? 5 : 0};
+  outcome.show.view64 = {view64, 0};
+  outcome.show.kept = kept;
+  outcome.show.recordError = kept == ShowOutcome::Kept::kCannotTell ? 2 : 0;
+  outcome.show.packageError = kept == ShowOutcome::Kept::kCannotTell ? 1605 : 0;
+  return outcome;
+}
+
+// Showing: one word per member, the failed view first with its error, and why an entry stayed
+// hidden; a view that could not be shown fails the run, an entry kept hidden does not.
+TEST(ShowReport, EachMemberHasOneResultWordAndOnlyAFailedViewFailsTheRun) {
+  using Show = ViewShowOutcome::State;
+  const std::vector<MemberOutcome> outcomes = {
+      Shown(L"{S1}", Show::kNotShown, Show::kShown),
+      Shown(L"{S2}", Show::kVisible, Show::kShown),
+      Shown(L"{S3}", Show::kKeptHidden, Show::kKeptHidden, ShowOutcome::Kept::kByPackage),
+      Shown(L"{S4}", Show::kKeptHidden, Show::kNoEntry, ShowOutcome::Kept::kCannotTell),
+      Shown(L"{S5}", Show::kVisible, Show::kNoEntry),
+      Shown(L"{S6}", Show::kNoEntry, Show::kNoEntry),
+  };
+  const std::wstring lines[] = {L"{S1} 1.0 not-shown 32-bit error=5 shown 64-bit", L"{S2} 1.0 shown 64-bit",
+                                L"{S3} 1.0 kept-hidden by-package",
+                                L"{S4} 1.0 kept-hidden cannot-tell record-error=2 package-error=1605",
+                                L"{S5} 1.0 already-visible", L"{S6} 1.0 no-entry"};
+  for (std::size_t i = 0; i < outcomes.size(); ++i) {
+    EXPECT_EQ(OutcomeLine(outcomes[i]), lines[i]);
+  }
+  EXPECT_EQ(ShowSummaryLine(Summarize(outcomes), 1603),
+            L"summary: 6 members, 1 shown, 1 already-visible, 2 kept-hidden, 1 no-entry, 1 failed; exit code 1603");
+  EXPECT_EQ(ResultExitCode(Summarize(outcomes)), 1603);
+  EXPECT_EQ(ResultExitCode(Summarize({outcomes.begin() + 1, outcomes.end()})), 0);
+}
+
 MemberOutcome Removal(RemovalOutcome::State state, bool restartNeeded = false) {
   MemberOutcome outcome{L"{R1}", L"1.0", MemberOutcome::Kind::kRemoval};
   outcome.removal.state = state;

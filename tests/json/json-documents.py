@@ -13,10 +13,10 @@ import sys
 
 import jsonschema
 
-REQUIRED_ACTIONS = {"list", "hide", "uninstall", "families"}
+REQUIRED_ACTIONS = {"list", "hide", "uninstall", "families", "showaddremoves"}
 REQUIRED_EXIT_CODES = {0, 5, 110, 1603, 1618, 3010}
 REQUIRED_RESULTS = {"hidden", "kept-newest", "no-entry", "not-hidden", "removed", "removed-from-copy",
-                    "kept-keepnewest", "not-removed", "blocked", "gone"}
+                    "kept-keepnewest", "not-removed", "blocked", "gone", "shown", "already-visible", "kept-hidden"}
 
 
 def reject_constant(name):

@@ -62,6 +62,17 @@ unsigned FakeInstaller::EnumRelatedProducts(const wchar_t* upgradeCode, unsigned
   return installer::kSuccess;
 }
 
+unsigned FakeInstaller::GetPackageProperty(const wchar_t* packagePath, const wchar_t* property, wchar_t* value,
+                                           unsigned long* length) {
+  calls.push_back(std::wstring(L"GetPackageProperty ") + packagePath + L" " + property);
+  const auto package = packages.find(packagePath);
+  if (package == packages.end()) {
+    return ERROR_OPEN_FAILED;
+  }
+  const auto found = package->second.find(property);
+  return found == package->second.end() ? kUnknownProperty : CopyOut(found->second, value, length);
+}
+
 unsigned FakeInstaller::EnumProducts(unsigned long index, wchar_t* productCode) {
   calls.push_back(L"EnumProducts " + std::to_wstring(index));
   if (index >= products.size()) {

@@ -43,6 +43,8 @@ class FakeInstaller : public installer::Installer {
   unsigned ConfigureProductEx(const wchar_t* productCode, int installLevel, int installState,
                               const wchar_t* commandLine) override;
   unsigned InstallProduct(const wchar_t* packagePath, const wchar_t* commandLine) override;
+  unsigned GetPackageProperty(const wchar_t* packagePath, const wchar_t* property, wchar_t* value,
+                              unsigned long* length) override;
   unsigned EnableLog(const wchar_t* logFile) override;
 
   // How many calls so far start with the given operation name, e.g. L"SetInternalUI".
@@ -62,6 +64,8 @@ class FakeInstaller : public installer::Installer {
     bool packageExisted;  // whether the file was there when the removal ran
   };
   std::vector<InstallCall> installCalls;
+  // The properties each package file authors, by its path; a path not here cannot be opened.
+  std::map<std::wstring, std::map<std::wstring, std::wstring>> packages;
   std::wstring logFile;  // what EnableLog set: each removal appends a line to it
 
  private:

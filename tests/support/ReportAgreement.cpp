@@ -52,6 +52,8 @@ class Agreement {
     }
     // A removal's line names blocked members only when there are some.
     if (said.count("removed") != 0 && said.count("blocked") == 0) said["blocked"] = "0";
+    // And /families' line names the families that show no entry only when there are some.
+    if (said.count("families") != 0 && said.count("noVisibleEntry") == 0) said["noVisibleEntry"] = "0";
     for (const auto& [name, count] : said) EXPECT_EQ(At("summary." + name), count) << line << ": " << name;
   }
 
@@ -62,6 +64,7 @@ class Agreement {
     const std::size_t members = std::stoul(tokens[2].substr(tokens[2].find('=') + 1));
     EXPECT_NE(At(family + "members." + std::to_string(members - 1) + ".productCode"), kAbsent) << line;
     EXPECT_EQ(At(family + "members." + std::to_string(members) + ".productCode"), kAbsent) << line;
+    EXPECT_EQ(At(family + "noVisibleEntry"), tokens.back() == "no-visible-entry" ? "true" : "false") << line;
   }
 
   // A member's or a product's record, told at member ("members.0.").
@@ -107,6 +110,10 @@ class Agreement {
       result += "-" + tokens[3];
     }
     EXPECT_EQ(At(member + "result"), result) << line;
+    if (result == "shown" || result == "not-shown" || result == "already-visible" || result == "kept-hidden") {
+      Shown(line, member, tokens);
+      return;
+    }
     const bool hide = result == "hidden" || result == "not-hidden" || result == "no-entry";
     std::map<std::string, std::string> views = {{"32-bit", "no-entry"}, {"64-bit", "no-entry"}};
     std::map<std::string, std::string> viewErrors = {{"32-bit", "null"}, {"64-bit", "null"}};
@@ -145,6 +152,33 @@ class Agreement {
     }
   }
 
+  // A /showaddremoves record names the views it showed or could not show, and why it kept an entry.
+  void Shown(const std::string& line, const std::string& member, const std::vector<std::string>& tokens) const {
+    std::string viewState, lastView;
+    for (std::size_t i = 2; i < tokens.size(); ++i) {
+      const std::string& token = tokens[i];
+      const std::size_t equals = token.find('=');
+      if (token == "shown" || token == "not-shown") {
+        viewState = token;
+      } else if (token == "32-bit" || token == "64-bit") {
+        lastView = member + "views.view" + token.substr(0, 2) + ".";
+        EXPECT_EQ(At(lastView + "state"), viewState) << line;
+        if (viewState == "shown") {
+          EXPECT_EQ(At(lastView + "error"), "null") << line;
+        }
+      } else if (token.rfind("error=", 0) == 0) {
+        EXPECT_EQ(At(lastView + "error"), token.substr(6)) << line;
+      } else if (token == "by-package" || token == "cannot-tell") {
+        EXPECT_EQ(At(member + "keptHidden.reason"), token) << line;
+      } else if (equals != std::string::npos) {  // record-error=, package-error=
+        EXPECT_EQ(At(member + "keptHidden." + CamelCase(token.substr(0, equals))), token.substr(equals + 1)) << line;
+      }
+    }
+    if (tokens[2] != "kept-hidden") {
+      EXPECT_EQ(At(member + "keptHidden"), "null") << line;
+    }
+  }
+
   const std::string& document_;
 };
 
@@ -167,7 +201,7 @@ void ExpectJsonAgreesWithReport(const std::string& report, const std::string& do
       agreement.Record(line, "withoutFamily." + std::to_string(withoutFamily++) + ".");
     } else if (!family.empty()) {
       agreement.Record(line, family + "members." + std::to_string(familyMembers++) + ".");
-    } else if (line.find(" no-members") == std::string::npos) {
+    } else if (line.find(" no-members") == std::string::npos && line.find(" no-visible-entry") == std::string::npos) {
       agreement.Record(line, "members." + std::to_string(members++) + ".");
     }
   }

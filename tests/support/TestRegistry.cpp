@@ -4,6 +4,7 @@
 
 #include <sddl.h>
 
+#include <cstdio>
 #include <cstring>
 #include <iomanip>
 #include <utility>
@@ -146,7 +147,11 @@ std::wstring ScratchKey::Spec(std::wstring_view rest) const {
 
 std::wstring NewProductCode() {
   static int next = 0;
-  return L"{msitool-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++next) + L"}";
+  // A GUID, so that the installer's registration can name it by its packed code; the process and a
+  // counter keep it apart from every other test's and every real product's.
+  wchar_t code[39] = {};
+  swprintf(code, 39, L"{%08lX-%04X-4D53-8000-000000000000}", GetCurrentProcessId(), ++next & 0xFFFF);
+  return code;
 }
 
 std::wstring UninstallPath(const std::wstring& productCode) {

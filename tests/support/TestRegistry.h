@@ -67,7 +67,7 @@ class ScratchKey {
   std::wstring path_;
 };
 
-// A product code of the tests' own, new on every call, so that no installed product is touched.
+// A product code of the tests' own, a GUID new on every call, so that no installed product is touched.
 std::wstring NewProductCode();
 
 // The product's uninstall key below HKLM: SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\<code>.
