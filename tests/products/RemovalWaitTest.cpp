@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sddl.h>
-
 #include <string>
 #include <thread>
 #include <utility>
@@ -189,18 +187,32 @@ TEST(ExecutionMutex, FreeWhenNoInstallationRunsOrItsOwnerEndedHeldWhileOneRuns) 
   EXPECT_TRUE(givenBack(abandoned.get()));
 }
 
-TEST(ExecutionMutex, ThatCannotBeOpenedIsNeverTakenForIdleAndTheRemovalsRetryBusyAnswers) {
-  // Nobody may wait on this one: it exists, but cannot tell whether an installation runs.
-  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), nullptr, FALSE};
-  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P", SDDL_REVISION_1,
-                                                                   &attributes.lpSecurityDescriptor, nullptr));
-  const UniqueKernelHandle mutex(CreateMutexW(&attributes, /*initialOwner=*/FALSE, L"Global\\_MSIExecute"));
-  LocalFree(attributes.lpSecurityDescriptor);
-  ASSERT_TRUE(mutex);
-  unsigned long error = 0;
-  ASSERT_EQ(installer::WaitWhileInstallationRuns(0, error), installer::InstallerActivity::kUnknown);
-  EXPECT_EQ(error, static_cast<unsigned long>(ERROR_ACCESS_DENIED));
+// Only a name that is not there means no installation runs. A mutex nobody may open, or a name
+// held by an object of another kind (which no installer makes), tells nothing.
+TEST(ExecutionMutex, ThatCannotBeOpenedIsNeverTakenForIdleAndGivesItsErrorNumber) {
+  const struct {
+    UniqueKernelHandle (*hold)();
+    unsigned long error;
+  } cases[] = {
+      {UnopenableExecutionMutex, ERROR_ACCESS_DENIED},
+      {[] {
+         return UniqueKernelHandle(
+             CreateEventW(nullptr, /*manualReset=*/TRUE, /*initialState=*/FALSE, L"Global\\_MSIExecute"));
+       },
+       ERROR_INVALID_HANDLE},
+  };
+  for (const auto& test : cases) {
+    const UniqueKernelHandle holder = test.hold();
+    ASSERT_TRUE(holder);
+    unsigned long error = 0;
+    EXPECT_EQ(installer::WaitWhileInstallationRuns(0, error), installer::InstallerActivity::kUnknown) << test.error;
+    EXPECT_EQ(error, test.error);
+  }
+}
 
+TEST(RemovalWait, WhenTheMutexCannotTellBusyAnswersAreRetriedAndThatIsToldOnce) {
+  const UniqueKernelHandle mutex = UnopenableExecutionMutex();
+  ASSERT_TRUE(mutex);
   FakeInstaller installer({Member(L"{B1}", L"1.0", /*busyRemovals=*/2)});
   std::vector<unsigned long> notes;
   const InstallerWait wait(GetTickCount(), /*seconds=*/60, kShortPause,
