@@ -121,6 +121,45 @@ TEST(RemovalWait, AnInstallerLogPlantedAsAHardLinkIsNotWrittenThrough) {
   EXPECT_EQ(ReadFileBytes(protectedFile), "protected");
 }
 
+// What a member's removal appends to its installer log comes after what the file held, on a line of
+// its own, and holds each way the removal went, in the order they ran.
+TEST(RemovalWait, AnInstallerLogGetsTheWholeRemovalAfterWhatItHeld) {
+  const ScratchFolder folder;
+  const std::wstring log = folder.path() + L"run.{B1}.log";
+  const struct {
+    std::string before;  // "": no file yet
+    unsigned configureResult;
+    std::string after;  // {copy} stands for the path of the package's copy
+  } cases[] = {
+      {"an earlier run", 0, "an earlier run\r\nremoving {B1}\r\n"},
+      {"", kInstallFailure, "removing {B1}\r\ninstalling {copy}\r\n"},
+  };
+  for (const auto& test : cases) {
+    DeleteFileW(log.c_str());
+    if (!test.before.empty()) {
+      ASSERT_TRUE(WriteFileBytes(log, test.before));
+    }
+    FakeProduct member = Member(L"{B1}", L"1.0");
+    member.configureResult = test.configureResult;
+    member.localPackage = folder.path() + L"cached.msi";
+    ASSERT_TRUE(WriteFileBytes(*member.localPackage, "package"));
+    FakeInstaller installer({member});
+    RemovalOptions options;
+    options.policy.installerLogPath = [&](const std::wstring&) { return log; };
+    const std::vector<MemberOutcome> outcomes = Remove(installer, /*wait=*/nullptr, options);
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_TRUE(outcomes[0].removal.Removed());
+    std::string after = test.after;
+    const std::size_t copy = after.find("{copy}");
+    if (copy != std::string::npos) {
+      ASSERT_EQ(installer.installCalls.size(), 1u);
+      const std::wstring& path = installer.installCalls[0].packagePath;
+      after.replace(copy, 6, std::string(path.begin(), path.end()));
+    }
+    EXPECT_EQ(ReadFileBytes(log), after);
+  }
+}
+
 TEST(RemovalWait, ARemovalFromTheCopyAnsweringBusyIsBlockedAtTheDeadline) {
   const ScratchFolder cache;
   FakeProduct member = Member(L"{B1}", L"1.0");
