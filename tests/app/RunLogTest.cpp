@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <new>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -88,6 +89,39 @@ TEST_F(RunLogFile, HoldsTheHeaderEveryReportLineAndTheExitCodeEachTimeStamped) {
       R"(\{A1\} 1\.0 removed log=.*deploy logs\\run\.\{A1\}\.log)",
       R"(summary: 2 members, 2 removed, 0 restart-needed, 0 kept, 0 failed; exit code 0)",
       R"(exit code 0)",
+  };
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_TRUE(std::regex_match(lines[i], std::regex(kStamp + expected[i] + "\r"))) << lines[i];
+  }
+}
+
+// An installer whose second removal throws, as an exhausted heap would, after the first member is gone.
+class StoppingInstaller : public FakeInstaller {
+ public:
+  using FakeInstaller::FakeInstaller;
+  unsigned ConfigureProductEx(const wchar_t* code, int level, int state, const wchar_t* line) override {
+    if (++removals_ == 2) throw std::bad_alloc();
+    return FakeInstaller::ConfigureProductEx(code, level, state, line);
+  }
+
+ private:
+  int removals_ = 0;
+};
+
+// The log of a run that stopped keeps what was done and ends with the exit code; no summary claims
+// the action was done. Why it stopped is the standard error's line.
+TEST_F(RunLogFile, OfAStoppedRunHoldsWhatWasDoneAndTheExitCodeButNoSummary) {
+  StoppingInstaller installer(installer_.products);
+  const ToolRun run = RunTool({L"/uninstall", L"/log:" + log_, L"/u:" + kFamily}, installer);
+  EXPECT_EQ(run.exitCode, kExitInstallFailure);
+  EXPECT_EQ(run.standardError, "The run stopped: out of memory.\n");
+  const std::string text = ReadFileBytes(log_);
+  const std::vector<std::string> lines = Lines(text);
+  ASSERT_EQ(lines.size(), 3u) << text;
+  const std::string expected[] = {
+      R"(msitool .* started: .*)",
+      R"(\{A2\} 2\.0 removed log=.*deploy logs\\run\.\{A2\}\.log)",
+      R"(exit code 1603)",
   };
   for (std::size_t i = 0; i < lines.size(); ++i) {
     EXPECT_TRUE(std::regex_match(lines[i], std::regex(kStamp + expected[i] + "\r"))) << lines[i];
