@@ -19,6 +19,7 @@
 #include "support/CapturedStream.h"
 #include "registry/PackedGuid.h"
 #include "support/FakeInstaller.h"
+#include "support/RunningInstallation.h"
 #include "support/TemporaryFiles.h"
 #include "support/TestRegistry.h"
 
@@ -126,6 +127,23 @@ TEST_F(RunLogFile, OfAStoppedRunHoldsWhatWasDoneAndTheExitCodeButNoSummary) {
   for (std::size_t i = 0; i < lines.size(); ++i) {
     EXPECT_TRUE(std::regex_match(lines[i], std::regex(kStamp + expected[i] + "\r"))) << lines[i];
   }
+}
+
+// When the installer's execution mutex cannot be opened, nothing tells whether another installation
+// runs: the log says so once, with the reason, before the removals it concerns.
+TEST_F(RunLogFile, SaysOnceWhyItCannotTellWhetherAnotherInstallationRuns) {
+  const UniqueKernelHandle mutex = UnopenableExecutionMutex();
+  ASSERT_TRUE(mutex);
+  const ToolRun run = RunTool({L"/uninstall", L"/wait:60", L"/log:" + log_, L"/u:" + kFamily}, installer_);
+  EXPECT_EQ(run.exitCode, 0);
+  const std::string text = ReadFileBytes(log_);
+  const std::vector<std::string> lines = Lines(text);
+  ASSERT_EQ(lines.size(), 6u) << text;
+  EXPECT_TRUE(std::regex_match(lines[1], std::regex(kStamp + R"(cannot tell whether another installation runs )"
+                                                             R"(\(the installer's execution mutex: error 5, [^()]+\); )"
+                                                             R"(a removal the installer answers as busy is retried\r)")))
+      << lines[1];
+  EXPECT_NE(lines[2].find("{A2} 2.0 removed"), std::string::npos) << lines[2];
 }
 
 TEST_F(RunLogFile, NamesEachMembersInstallerLogBesideIt) {
