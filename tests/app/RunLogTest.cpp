@@ -166,23 +166,34 @@ TEST_F(RunLogFile, HeaderCannotStartARecordOfItsOwn) {
   EXPECT_EQ(text.find("\n{A9}"), std::string::npos) << text;
 }
 
-// The user's registration of upgrade codes, with a bad key name alone or a bad value name alone.
-TEST_F(RunLogFile, CountsEachKindOfBadRegistrationOfFamilies) {
+// The user's registration of upgrade codes, with a bad key name alone or a bad value name alone, or
+// naming members the installer finds installed in no context: each note comes alone, and only then.
+TEST_F(RunLogFile, NotesEachKindOfBadRegistrationOfFamiliesAndNothingElse) {
   const std::wstring codes = L"Software\\Microsoft\\Installer\\UpgradeCodes\\";
   const struct {
     std::wstring key;
-    const wchar_t* value;
-    const char* record;
+    std::wstring value;
+    int context;  // the members'; 0: installed in none
+    std::vector<std::string> notes;
   } cases[] = {
-      {L"NotAPackedGuid", L"", "not packed GUIDs: 1 keys, 0 values\r\n"},
-      {*PackGuid(kFamily), L"not a code", "not packed GUIDs: 0 keys, 1 values\r\n"},
+      {L"NotAPackedGuid", L"", 4, {"skipped in the installer's UpgradeCodes registration, not packed GUIDs: 1 keys, 0 values"}},
+      {*PackGuid(kFamily), L"not a code", 4,
+       {"skipped in the installer's UpgradeCodes registration, not packed GUIDs: 0 keys, 1 values"}},
+      {*PackGuid(kFamily), *PackGuid(kFamily), 0,
+       {"left out: 2 registered members the installer finds installed in no context"}},
   };
   for (const auto& test : cases) {
-    ASSERT_TRUE(WriteString(HKEY_CURRENT_USER, codes + test.key, test.value, L""));
+    for (FakeProduct& member : installer_.products) member.context = test.context;
+    ASSERT_TRUE(WriteString(HKEY_CURRENT_USER, codes + test.key, test.value.c_str(), L""));
     EXPECT_EQ(RunTool({L"/families", L"/log:" + log_}, installer_).exitCode, 0);
     DeleteKeyTree(HKEY_CURRENT_USER, codes + test.key);
     const std::string text = ReadFileBytes(log_);
-    EXPECT_NE(text.find(test.record), std::string::npos) << text;
+    std::vector<std::string> notes;
+    for (const std::string& line : Lines(text)) {
+      const std::size_t note = std::min(line.find("skipped in "), line.find("left out: "));
+      if (note != std::string::npos) notes.push_back(line.substr(note, line.size() - note - 1));  // without the CR
+    }
+    EXPECT_EQ(notes, test.notes) << text;
     DeleteFileW(log_.c_str());
   }
 }
