@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <new>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -18,6 +19,7 @@
 #include "support/CapturedStream.h"
 #include "registry/PackedGuid.h"
 #include "support/FakeInstaller.h"
+#include "support/RunningInstallation.h"
 #include "support/TemporaryFiles.h"
 #include "support/TestRegistry.h"
 
@@ -94,6 +96,56 @@ TEST_F(RunLogFile, HoldsTheHeaderEveryReportLineAndTheExitCodeEachTimeStamped) {
   }
 }
 
+// An installer whose second removal throws, as an exhausted heap would, after the first member is gone.
+class StoppingInstaller : public FakeInstaller {
+ public:
+  using FakeInstaller::FakeInstaller;
+  unsigned ConfigureProductEx(const wchar_t* code, int level, int state, const wchar_t* line) override {
+    if (++removals_ == 2) throw std::bad_alloc();
+    return FakeInstaller::ConfigureProductEx(code, level, state, line);
+  }
+
+ private:
+  int removals_ = 0;
+};
+
+// The log of a run that stopped keeps what was done and ends with the exit code; no summary claims
+// the action was done. Why it stopped is the standard error's line.
+TEST_F(RunLogFile, OfAStoppedRunHoldsWhatWasDoneAndTheExitCodeButNoSummary) {
+  StoppingInstaller installer(installer_.products);
+  const ToolRun run = RunTool({L"/uninstall", L"/log:" + log_, L"/u:" + kFamily}, installer);
+  EXPECT_EQ(run.exitCode, kExitInstallFailure);
+  EXPECT_EQ(run.standardError, "The run stopped: out of memory.\n");
+  const std::string text = ReadFileBytes(log_);
+  const std::vector<std::string> lines = Lines(text);
+  ASSERT_EQ(lines.size(), 3u) << text;
+  const std::string expected[] = {
+      R"(msitool .* started: .*)",
+      R"(\{A2\} 2\.0 removed log=.*deploy logs\\run\.\{A2\}\.log)",
+      R"(exit code 1603)",
+  };
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    EXPECT_TRUE(std::regex_match(lines[i], std::regex(kStamp + expected[i] + "\r"))) << lines[i];
+  }
+}
+
+// When the installer's execution mutex cannot be opened, nothing tells whether another installation
+// runs: the log says so once, with the reason, before the removals it concerns.
+TEST_F(RunLogFile, SaysOnceWhyItCannotTellWhetherAnotherInstallationRuns) {
+  const UniqueKernelHandle mutex = UnopenableExecutionMutex();
+  ASSERT_TRUE(mutex);
+  const ToolRun run = RunTool({L"/uninstall", L"/wait:60", L"/log:" + log_, L"/u:" + kFamily}, installer_);
+  EXPECT_EQ(run.exitCode, 0);
+  const std::string text = ReadFileBytes(log_);
+  const std::vector<std::string> lines = Lines(text);
+  ASSERT_EQ(lines.size(), 6u) << text;
+  EXPECT_TRUE(std::regex_match(lines[1], std::regex(kStamp + R"(cannot tell whether another installation runs )"
+                                                             R"(\(the installer's execution mutex: error 5, [^()]+\); )"
+                                                             R"(a removal the installer answers as busy is retried\r)")))
+      << lines[1];
+  EXPECT_NE(lines[2].find("{A2} 2.0 removed"), std::string::npos) << lines[2];
+}
+
 TEST_F(RunLogFile, NamesEachMembersInstallerLogBesideIt) {
   const ToolRun run = RunTool({L"/uninstall", L"/report", L"/log:" + log_, L"/u:" + kFamily}, installer_);
   const std::wstring installerLog = folder_.path() + L"deploy logs\\run.{A2}.log";
@@ -114,23 +166,34 @@ TEST_F(RunLogFile, HeaderCannotStartARecordOfItsOwn) {
   EXPECT_EQ(text.find("\n{A9}"), std::string::npos) << text;
 }
 
-// The user's registration of upgrade codes, with a bad key name alone or a bad value name alone.
-TEST_F(RunLogFile, CountsEachKindOfBadRegistrationOfFamilies) {
+// The user's registration of upgrade codes, with a bad key name alone or a bad value name alone, or
+// naming members the installer finds installed in no context: each note comes alone, and only then.
+TEST_F(RunLogFile, NotesEachKindOfBadRegistrationOfFamiliesAndNothingElse) {
   const std::wstring codes = L"Software\\Microsoft\\Installer\\UpgradeCodes\\";
   const struct {
     std::wstring key;
-    const wchar_t* value;
-    const char* record;
+    std::wstring value;
+    int context;  // the members'; 0: installed in none
+    std::vector<std::string> notes;
   } cases[] = {
-      {L"NotAPackedGuid", L"", "not packed GUIDs: 1 keys, 0 values\r\n"},
-      {*PackGuid(kFamily), L"not a code", "not packed GUIDs: 0 keys, 1 values\r\n"},
+      {L"NotAPackedGuid", L"", 4, {"skipped in the installer's UpgradeCodes registration, not packed GUIDs: 1 keys, 0 values"}},
+      {*PackGuid(kFamily), L"not a code", 4,
+       {"skipped in the installer's UpgradeCodes registration, not packed GUIDs: 0 keys, 1 values"}},
+      {*PackGuid(kFamily), *PackGuid(kFamily), 0,
+       {"left out: 2 registered members the installer finds installed in no context"}},
   };
   for (const auto& test : cases) {
-    ASSERT_TRUE(WriteString(HKEY_CURRENT_USER, codes + test.key, test.value, L""));
+    for (FakeProduct& member : installer_.products) member.context = test.context;
+    ASSERT_TRUE(WriteString(HKEY_CURRENT_USER, codes + test.key, test.value.c_str(), L""));
     EXPECT_EQ(RunTool({L"/families", L"/log:" + log_}, installer_).exitCode, 0);
     DeleteKeyTree(HKEY_CURRENT_USER, codes + test.key);
     const std::string text = ReadFileBytes(log_);
-    EXPECT_NE(text.find(test.record), std::string::npos) << text;
+    std::vector<std::string> notes;
+    for (const std::string& line : Lines(text)) {
+      const std::size_t note = std::min(line.find("skipped in "), line.find("left out: "));
+      if (note != std::string::npos) notes.push_back(line.substr(note, line.size() - note - 1));  // without the CR
+    }
+    EXPECT_EQ(notes, test.notes) << text;
     DeleteFileW(log_.c_str());
   }
 }

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sddl.h>
-
 #include <string>
 #include <thread>
 #include <utility>
@@ -123,6 +121,45 @@ TEST(RemovalWait, AnInstallerLogPlantedAsAHardLinkIsNotWrittenThrough) {
   EXPECT_EQ(ReadFileBytes(protectedFile), "protected");
 }
 
+// What a member's removal appends to its installer log comes after what the file held, on a line of
+// its own, and holds each way the removal went, in the order they ran.
+TEST(RemovalWait, AnInstallerLogGetsTheWholeRemovalAfterWhatItHeld) {
+  const ScratchFolder folder;
+  const std::wstring log = folder.path() + L"run.{B1}.log";
+  const struct {
+    std::string before;  // "": no file yet
+    unsigned configureResult;
+    std::string after;  // {copy} stands for the path of the package's copy
+  } cases[] = {
+      {"an earlier run", 0, "an earlier run\r\nremoving {B1}\r\n"},
+      {"", kInstallFailure, "removing {B1}\r\ninstalling {copy}\r\n"},
+  };
+  for (const auto& test : cases) {
+    DeleteFileW(log.c_str());
+    if (!test.before.empty()) {
+      ASSERT_TRUE(WriteFileBytes(log, test.before));
+    }
+    FakeProduct member = Member(L"{B1}", L"1.0");
+    member.configureResult = test.configureResult;
+    member.localPackage = folder.path() + L"cached.msi";
+    ASSERT_TRUE(WriteFileBytes(*member.localPackage, "package"));
+    FakeInstaller installer({member});
+    RemovalOptions options;
+    options.policy.installerLogPath = [&](const std::wstring&) { return log; };
+    const std::vector<MemberOutcome> outcomes = Remove(installer, /*wait=*/nullptr, options);
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_TRUE(outcomes[0].removal.Removed());
+    std::string after = test.after;
+    const std::size_t copy = after.find("{copy}");
+    if (copy != std::string::npos) {
+      ASSERT_EQ(installer.installCalls.size(), 1u);
+      const std::wstring& path = installer.installCalls[0].packagePath;
+      after.replace(copy, 6, std::string(path.begin(), path.end()));
+    }
+    EXPECT_EQ(ReadFileBytes(log), after);
+  }
+}
+
 TEST(RemovalWait, ARemovalFromTheCopyAnsweringBusyIsBlockedAtTheDeadline) {
   const ScratchFolder cache;
   FakeProduct member = Member(L"{B1}", L"1.0");
@@ -189,18 +226,32 @@ TEST(ExecutionMutex, FreeWhenNoInstallationRunsOrItsOwnerEndedHeldWhileOneRuns) 
   EXPECT_TRUE(givenBack(abandoned.get()));
 }
 
-TEST(ExecutionMutex, ThatCannotBeOpenedIsNeverTakenForIdleAndTheRemovalsRetryBusyAnswers) {
-  // Nobody may wait on this one: it exists, but cannot tell whether an installation runs.
-  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), nullptr, FALSE};
-  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P", SDDL_REVISION_1,
-                                                                   &attributes.lpSecurityDescriptor, nullptr));
-  const UniqueKernelHandle mutex(CreateMutexW(&attributes, /*initialOwner=*/FALSE, L"Global\\_MSIExecute"));
-  LocalFree(attributes.lpSecurityDescriptor);
-  ASSERT_TRUE(mutex);
-  unsigned long error = 0;
-  ASSERT_EQ(installer::WaitWhileInstallationRuns(0, error), installer::InstallerActivity::kUnknown);
-  EXPECT_EQ(error, static_cast<unsigned long>(ERROR_ACCESS_DENIED));
+// Only a name that is not there means no installation runs. A mutex nobody may open, or a name
+// held by an object of another kind (which no installer makes), tells nothing.
+TEST(ExecutionMutex, ThatCannotBeOpenedIsNeverTakenForIdleAndGivesItsErrorNumber) {
+  const struct {
+    UniqueKernelHandle (*hold)();
+    unsigned long error;
+  } cases[] = {
+      {UnopenableExecutionMutex, ERROR_ACCESS_DENIED},
+      {[] {
+         return UniqueKernelHandle(
+             CreateEventW(nullptr, /*manualReset=*/TRUE, /*initialState=*/FALSE, L"Global\\_MSIExecute"));
+       },
+       ERROR_INVALID_HANDLE},
+  };
+  for (const auto& test : cases) {
+    const UniqueKernelHandle holder = test.hold();
+    ASSERT_TRUE(holder);
+    unsigned long error = 0;
+    EXPECT_EQ(installer::WaitWhileInstallationRuns(0, error), installer::InstallerActivity::kUnknown) << test.error;
+    EXPECT_EQ(error, test.error);
+  }
+}
 
+TEST(RemovalWait, WhenTheMutexCannotTellBusyAnswersAreRetriedAndThatIsToldOnce) {
+  const UniqueKernelHandle mutex = UnopenableExecutionMutex();
+  ASSERT_TRUE(mutex);
   FakeInstaller installer({Member(L"{B1}", L"1.0", /*busyRemovals=*/2)});
   std::vector<unsigned long> notes;
   const InstallerWait wait(GetTickCount(), /*seconds=*/60, kShortPause,

@@ -32,15 +32,20 @@ EOF
 cp "$work/bin/dpkg" "$work/bin/sudo" && echo 'exec "$@"' >>"$work/bin/sudo"
 chmod +x "$work/bin/"*
 
+cases=0
 failures=0
 # expect NAME KERNEL_RUNS_32BIT 'VAR=VALUE ...' EXIT_CODE GREP_OF_CALLS_AND_OUTPUT...: a line
-# starting with ! must not be found.
+# starting with ! must not be found. KERNEL_RUNS_32BIT is yes or no for the probe's stand-in, or
+# probe for the real probe on this machine.
 expect() {
   local name=$1 kernel=$2 settings=$3 want_exit=$4 status=0 pattern
   shift 4
+  local stand_in=(MSITOOL_KERNEL_RUNS_32BIT=$kernel)
+  [[ $kernel == probe ]] && stand_in=(-u MSITOOL_KERNEL_RUNS_32BIT)
+  cases=$((cases + 1))
   export CALLS=$work/$name.calls
   : >"$CALLS"
-  env $settings PATH="$work/bin:$PATH" MSITOOL_KERNEL_RUNS_32BIT=$kernel MSITOOL_APT_RETRY_PAUSE=0 \
+  env "${stand_in[@]}" $settings PATH="$work/bin:$PATH" MSITOOL_APT_RETRY_PAUSE=0 \
     bash "$source_dir/scripts/install-toolchain.sh" >"$work/$name.out" 2>&1 || status=$?
   local seen=$work/$name.seen
   cat "$CALLS" "$work/$name.out" >"$seen"
@@ -69,6 +74,13 @@ expect index-always-fails no 'UPDATE_FAILS=9' 0 'failed 3 times' '^apt-get insta
 expect install-fails yes 'INSTALL_FAILS=1' 1 \
   "^install-toolchain.sh: could not install .*wine32:i386: E: Version '8.0~repack-4' for 'wine32:i386' was not found$"
 expect nothing-missing no 'ALL_INSTALLED=1' 0 '!^apt-get' '!^dpkg'
+# The real probe, on the machine as it is, inside the script: the script does what the probe says.
+if (unset MSITOOL_KERNEL_RUNS_32BIT && source "$source_dir/scripts/kernel.sh" && kernel_runs_32bit); then
+  expect real-probe-32-bit probe '' 0 '^dpkg --add-architecture i386$' '^apt-get install .* wine32:i386'
+else
+  expect real-probe-64-bit-only probe '' 0 '^apt-get install .* wine64 ' '64-bit build will be tested' '!wine32' \
+    '!add-architecture'
+fi
 
-echo "$((6 - failures)) passed, $failures failed"
+echo "$((cases - failures)) passed, $failures failed"
 ((failures == 0))

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <sddl.h>
+
 namespace {
 
 constexpr const wchar_t* kExecutionMutex = L"Global\\_MSIExecute";
@@ -27,4 +29,16 @@ void RunningInstallation::End() {
   if (owner_.joinable()) {
     owner_.join();
   }
+}
+
+UniqueKernelHandle UnopenableExecutionMutex() {
+  SECURITY_ATTRIBUTES attributes = {sizeof(attributes), nullptr, /*bInheritHandle=*/FALSE};
+  // A protected access list without entries: no access for anyone.
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P", SDDL_REVISION_1, &attributes.lpSecurityDescriptor,
+                                                            nullptr)) {
+    return UniqueKernelHandle();
+  }
+  UniqueKernelHandle mutex(CreateMutexW(&attributes, /*initialOwner=*/FALSE, kExecutionMutex));
+  LocalFree(attributes.lpSecurityDescriptor);
+  return mutex;
 }

@@ -21,3 +21,7 @@ class RunningInstallation {
   UniqueKernelHandle release_;
   std::thread owner_;
 };
+
+// The execution mutex as no installation makes it: there, but nobody may open it, so it cannot
+// tell whether an installation runs. Empty when it cannot be made.
+UniqueKernelHandle UnopenableExecutionMutex();
