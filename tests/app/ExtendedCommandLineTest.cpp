@@ -457,19 +457,6 @@ class ThrowingInstaller : public FakeInstaller {
   unsigned EnumRelatedProducts(const wchar_t*, unsigned long, wchar_t*) override { throw std::bad_alloc(); }
 };
 
-// An installer whose second removal throws, after the first member is gone.
-class StoppingInstaller : public FakeInstaller {
- public:
-  using FakeInstaller::FakeInstaller;
-  unsigned ConfigureProductEx(const wchar_t* code, int level, int state, const wchar_t* line) override {
-    if (++removals_ == 2) throw std::bad_alloc();
-    return FakeInstaller::ConfigureProductEx(code, level, state, line);
-  }
-
- private:
-  int removals_ = 0;
-};
-
 TEST(RunToolCommandLine, AnExceptionEndsEitherCommandLinesRunWith1603AndOneLine) {
   for (const std::vector<std::wstring>& line : {std::vector<std::wstring>{L"/uninstall", kCode},
                                                 std::vector<std::wstring>{L"/list", kCode}}) {

@@ -96,19 +96,6 @@ TEST_F(RunLogFile, HoldsTheHeaderEveryReportLineAndTheExitCodeEachTimeStamped) {
   }
 }
 
-// An installer whose second removal throws, as an exhausted heap would, after the first member is gone.
-class StoppingInstaller : public FakeInstaller {
- public:
-  using FakeInstaller::FakeInstaller;
-  unsigned ConfigureProductEx(const wchar_t* code, int level, int state, const wchar_t* line) override {
-    if (++removals_ == 2) throw std::bad_alloc();
-    return FakeInstaller::ConfigureProductEx(code, level, state, line);
-  }
-
- private:
-  int removals_ = 0;
-};
-
 // The log of a run that stopped keeps what was done and ends with the exit code; no summary claims
 // the action was done. Why it stopped is the standard error's line.
 TEST_F(RunLogFile, OfAStoppedRunHoldsWhatWasDoneAndTheExitCodeButNoSummary) {

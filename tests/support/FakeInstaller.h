@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,4 +71,18 @@ class FakeInstaller : public installer::Installer {
 
  private:
   void Log(const std::wstring& line) const;
+};
+
+// An installer whose second removal by product code throws, as an exhausted heap would, after the
+// first member is gone.
+class StoppingInstaller : public FakeInstaller {
+ public:
+  using FakeInstaller::FakeInstaller;
+  unsigned ConfigureProductEx(const wchar_t* code, int level, int state, const wchar_t* line) override {
+    if (++removals_ == 2) throw std::bad_alloc();
+    return FakeInstaller::ConfigureProductEx(code, level, state, line);
+  }
+
+ private:
+  int removals_ = 0;
 };
