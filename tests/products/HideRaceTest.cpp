@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <tuple>
 
 #include "common/UniqueHandle.h"
 #include "products/Product.h"
@@ -49,6 +50,40 @@ TEST(HideExistingKey, KeyDeletedBetweenProbeAndWriteIsNotCreatedAgain) {
   EXPECT_FALSE(hidden);
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallPath(code), View::k64))
       << "a ghost key holding only SystemComponent";
+}
+
+void DeleteTheProbedValue(unsigned long viewAccess) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, vanishingPath.c_str(), 0, KEY_SET_VALUE | viewAccess, &key) == ERROR_SUCCESS) {
+    RegDeleteValueW(key, L"SystemComponent");
+    RegCloseKey(key);
+  }
+}
+
+// Showing meets the same race: an uninstall takes the key (no entry, and none is made), or another
+// run shows the entry first (it is visible, which is no failure).
+TEST(ShowExistingKey, KeyOrValueDeletedBetweenProbeAndDeleteIsNoFailureAndNothingIsCreated) {
+  for (const auto& [hook, state, keyLeft] : {std::tuple{&DeleteTheProbedKey, ViewShowOutcome::State::kNoEntry, false},
+                                             std::tuple{&DeleteTheProbedValue, ViewShowOutcome::State::kVisible, true}}) {
+    const std::wstring code = NewProductCode();
+    UninstallEntries entries;
+    ASSERT_TRUE(entries.Add(code, View::k64, L"Own entry"));
+    HKEY key = nullptr;
+    const DWORD one = 1;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, UninstallPath(code).c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &key), 0);
+    RegSetValueExW(key, L"SystemComponent", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one), sizeof(one));
+    RegCloseKey(key);
+    FakeProduct product{code, L"1.0"};
+    product.localPackage = L"C:\\cached.msi";
+    FakeInstaller installer({product});
+    installer.packages[*product.localPackage] = {};  // authors nothing: the entry may be shown
+    vanishingPath = UninstallPath(code);
+    const HideProbeHook previous = SetHideProbeHookForTesting(hook);
+    const ShowOutcome outcome = Product(installer, code).ShowEntries();
+    SetHideProbeHookForTesting(previous);
+    EXPECT_EQ(outcome.view64.state, state);
+    EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, UninstallPath(code), View::k64), keyLeft);
+  }
 }
 
 }  // namespace
