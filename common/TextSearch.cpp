@@ -13,9 +13,11 @@ std::wstring Composed(std::wstring_view text) {
     return std::wstring(text);
   }
   const int length = static_cast<int>(text.size());
-  // The first call only estimates; a second one is asked for when the estimate was short.
+  // The first call only estimates; a longer buffer is tried when the estimate was short, a few
+  // times at most.
+  constexpr int kAttempts = 3;
   int size = NormalizeString(NormalizationC, text.data(), length, nullptr, 0);
-  while (size > 0) {
+  for (int attempt = 0; attempt < kAttempts && size > 0; ++attempt) {
     std::wstring composed(static_cast<std::size_t>(size), L'\0');
     const int written = NormalizeString(NormalizationC, text.data(), length, composed.data(), size);
     if (written > 0) {
