@@ -6,8 +6,10 @@
 # into build/release (MSITOOL_RELEASE_DIR picks another folder), from a fresh build in
 # build/release-x86 (MSITOOL_RELEASE_BUILD_DIR).
 #
-# --download-url is the address the package managers download the zip from; the default is a
-# placeholder under example.invalid, which a publisher replaces. The zip does not depend on it.
+# --download-url is the address the package managers download the zip from: an https URI of at
+# most 2048 characters, anything outside ASCII percent-encoded. The default is a placeholder under
+# example.invalid, which a publisher replaces. The zip does not depend on it. An address that
+# the manifests cannot carry stops the script at once, with exit code 2.
 #
 # Signing: MSITOOL_SIGN_PFX names a PKCS#12 file with the code-signing certificate and its key,
 # MSITOOL_SIGN_PASSWORD its password; MSITOOL_SIGN_TIMESTAMP_URL an RFC 3161 time-stamp server
@@ -23,7 +25,7 @@ cd "$root"
 
 usage="usage: release.sh [--allow-dirty] [--download-url URL]"
 allow_dirty=no
-download_url=
+unset download_url
 while (($# > 0)); do
   case $1 in
     --allow-dirty) allow_dirty=yes ;;
@@ -36,9 +38,37 @@ while (($# > 0)); do
   esac
   shift
 done
-if [[ -n $download_url && ! $download_url =~ ^https?://[^[:space:]]+$ ]]; then
-  echo "release.sh: --download-url must be an http or https address without spaces: $download_url" >&2
-  exit 2
+
+# address_problem WHAT ADDRESS: one line on why the manifests cannot carry ADDRESS, or nothing.
+# Their schemas take a URI (Scoop: RFC 3986, so ASCII with anything else percent-encoded) without
+# "$" (Scoop), of at most 2048 characters (winget); winget's community repository takes only https.
+# "#" is refused too: no client sends a fragment, and Scoop reads one as a file name.
+address_problem() {
+  local LC_ALL=C # a byte a character, so that each byte of a non-ASCII character is encoded alone
+  local what=$1 address=$2 encoded= byte i
+  for ((i = 0; i < ${#address}; i++)); do
+    byte=${address:i:1}
+    if [[ $byte == [A-Za-z0-9._~:/?@!\&\'\(\)*+,\;=-] || ${address:i:3} == %[0-9A-Fa-f][0-9A-Fa-f] ]]; then
+      encoded+=$byte
+    else
+      printf -v byte '%%%02X' "'$byte"
+      encoded+=$byte
+    fi
+  done
+  if [[ -z $address ]]; then
+    echo "$what is empty"
+  elif [[ $encoded != "$address" ]]; then
+    echo "$what must be a URI, with what is not ASCII, spaces, line breaks and \"<>\\^\`{|}[]\$# percent-encoded: $encoded"
+  elif [[ ${address,,} != https://?* ]]; then
+    echo "$what must be an https address (winget's community repository takes no other): $address"
+  elif ((${#address} > 2048)); then
+    echo "$what has ${#address} characters; the winget manifest takes at most 2048"
+  fi
+}
+
+if [[ -v download_url ]]; then
+  problem=$(address_problem --download-url "$download_url")
+  [[ -z $problem ]] || { echo "release.sh: $problem ($usage)" >&2; exit 2; }
 fi
 
 fail() {

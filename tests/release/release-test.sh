@@ -107,6 +107,27 @@ check_release() {
   check "$1: RELEASE.txt in the zip is the one beside it" cmp "$dir/RELEASE.txt" "$work/$1/unzipped/RELEASE.txt"
 }
 
+# stops WHAT STATUS TEXT ARGUMENT...: release.sh ends with STATUS within seconds and one line on
+# stderr holding TEXT. An unreadable certificate stops, before the build, an address that passes.
+stops() {
+  local what=$1 status=$2 text=$3 started=$SECONDS ended=0
+  shift 3
+  MSITOOL_SIGN_PFX=$work/none.pfx bash "$source_dir/scripts/release.sh" --allow-dirty "$@" >/dev/null 2>"$work/stops.txt" ||
+    ended=$?
+  check "$what: release.sh ends with $status at once, saying $text on one line" bash -c \
+    '(($1 == $2 && $3 < 5)) && test "$(wc -l <"$4")" = 1 && grep -qF -- "$5" "$4"' \
+    - "$ended" "$status" "$((SECONDS - started))" "$work/stops.txt" "$text"
+}
+echo "== Download addresses the manifests cannot carry, refused before the build"
+long=https://example.org/$(printf %02028d 0)
+stops "an empty address" 2 "is empty" --download-url ""
+stops "an empty address after =" 2 "is empty" --download-url=
+stops "an http address" 2 "https address" --download-url=http://example.org/$zip_name
+stops "an address outside the BMP" 2 "percent-encoded: https://example.org/%F0%9F%98%80/" \
+  --download-url=https://example.org/$'\U0001F600'/$zip_name
+stops "an address of 2049 characters" 2 "at most 2048" --download-url=${long}0
+stops "an address of 2048 characters" 1 MSITOOL_SIGN_PFX --download-url=$long
+
 echo "== Unsigned release"
 check "unsigned: the release script succeeds" release unsigned
 check_release unsigned
