@@ -8,8 +8,9 @@
 #
 # --download-url is the address the package managers download the zip from: an https URI of at
 # most 2048 characters, anything outside ASCII percent-encoded. The default is a placeholder under
-# example.invalid, which a publisher replaces. The zip does not depend on it. An address that
-# the manifests cannot carry stops the script at once, with exit code 2.
+# example.invalid, which a publisher replaces. The zip does not depend on it. An address, or a value
+# from the tree, that the manifests cannot carry stops the script before it builds (exit code 2 for
+# an address given here).
 #
 # Signing: MSITOOL_SIGN_PFX names a PKCS#12 file with the code-signing certificate and its key,
 # MSITOOL_SIGN_PASSWORD its password; MSITOOL_SIGN_TIMESTAMP_URL an RFC 3161 time-stamp server
@@ -85,15 +86,42 @@ if [[ -n $changes ]]; then
   echo "== Warning: building from a tree with uncommitted changes (--allow-dirty)"
 fi
 
+# The one place the version, the description and the page are written is project() in
+# CMakeLists.txt; CMake's own reading of the last two is compared with this one after configuring.
+version=$(sed -n 's/^project(msitool VERSION \([0-9][0-9.]*\)[ )].*/\1/p' CMakeLists.txt)
+[[ -n $version ]] || fail "no 'project(msitool VERSION ...)' line in CMakeLists.txt"
+project_value() {
+  sed -n "/^project(msitool /,/)\$/s/^[[:space:]]*$1 \"\([^\"]*\)\")\?\$/\1/p" CMakeLists.txt
+}
+description=$(project_value DESCRIPTION)
+homepage=$(project_value HOMEPAGE_URL)
+copyright=$(grep -m1 '^Copyright' LICENSE) || fail "no Copyright line in LICENSE"
+
+# text_problem WHAT TEXT MAX [MIN]: one line on why the manifests cannot carry TEXT, or nothing.
+# The winget schema counts characters (code points): PackageVersion takes at most 128,
+# ShortDescription 3 to 256, Copyright 3 to 512.
+text_problem() {
+  local LC_ALL=C.UTF-8
+  if ! iconv -f UTF-8 -t UTF-8 <<<"$2" >/dev/null 2>&1; then
+    echo "$1 is not UTF-8 text"
+  elif ((${#2} < ${4:-1} || ${#2} > $3)); then
+    echo "$1 has ${#2} characters; the winget manifest takes ${4:-1} to $3"
+  fi
+}
+problems=$(
+  text_problem "the version in project() of CMakeLists.txt" "$version" 128
+  text_problem "DESCRIPTION in project() of CMakeLists.txt" "$description" 256 3
+  text_problem "the Copyright line of LICENSE" "$copyright" 512 3
+  address_problem "HOMEPAGE_URL in project() of CMakeLists.txt" "$homepage"
+)
+[[ -z $problems ]] || { sed 's/^/release.sh: /' <<<"$problems" >&2; exit 1; }
+
 if [[ -n ${MSITOOL_SIGN_PFX:-} && ! -r $MSITOOL_SIGN_PFX ]]; then
   fail "MSITOOL_SIGN_PFX names a file that cannot be read: $MSITOOL_SIGN_PFX"
 fi
 
 bash "$root/scripts/install-toolchain.sh"
 
-# The one place the version is written is project() in CMakeLists.txt.
-version=$(sed -n 's/^project(msitool VERSION \([0-9][0-9.]*\)[ )].*/\1/p' CMakeLists.txt)
-[[ -n $version ]] || fail "no 'project(msitool VERSION ...)' line in CMakeLists.txt"
 commit=$(git rev-parse HEAD)
 # The linker stamps the executable, and the zip stamps every file, with the last commit's time, so
 # that one commit gives one zip.
@@ -129,17 +157,15 @@ echo "== Building msitool $version (commit ${commit:0:12}) in $build"
 quietly cmake --preset windows-x86 -B "$build"
 quietly cmake --build "$build" --target msitool -j 2
 
-# The project's description and page, and the compiler whose libraries the bill of materials lists,
-# as CMake read them.
+# The compiler whose libraries the bill of materials lists, and the project's description and page
+# as CMake read them: what was checked above, or nothing is written.
 cache_value() {
   sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"
 }
-description=$(cache_value CMAKE_PROJECT_DESCRIPTION)
-homepage=$(cache_value CMAKE_PROJECT_HOMEPAGE_URL)
+[[ $(cache_value CMAKE_PROJECT_DESCRIPTION) == "$description" && $(cache_value CMAKE_PROJECT_HOMEPAGE_URL) == "$homepage" ]] ||
+  fail "CMake reads DESCRIPTION or HOMEPAGE_URL of project() in CMakeLists.txt otherwise than this script; write each as one plain quoted line"
 compiler=$(sed -n 's/^set(CMAKE_CXX_COMPILER "\(.*\)")$/\1/p' "$build"/CMakeFiles/*/CMakeCXXCompiler.cmake)
-[[ -n $description && -n $homepage && -n $compiler ]] ||
-  fail "no DESCRIPTION or HOMEPAGE_URL in project() of CMakeLists.txt, or no C++ compiler in $build"
-copyright=$(grep -m1 '^Copyright' LICENSE) || fail "no Copyright line in LICENSE"
+[[ -n $compiler ]] || fail "no C++ compiler in $build"
 
 stage=$build/stage
 mkdir -p "$stage"

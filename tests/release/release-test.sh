@@ -127,6 +127,11 @@ stops "an address outside the BMP" 2 "percent-encoded: https://example.org/%F0%9
   --download-url=https://example.org/$'\U0001F600'/$zip_name
 stops "an address of 2049 characters" 2 "at most 2048" --download-url=${long}0
 stops "an address of 2048 characters" 1 MSITOOL_SIGN_PFX --download-url=$long
+short=$work/short-description
+mkdir -p "$short/scripts" && cp "$source_dir/scripts/release.sh" "$short/scripts/" && cp "$source_dir/LICENSE" "$short/"
+sed 's/^  DESCRIPTION ".*"$/  DESCRIPTION "ab"/' "$source_dir/CMakeLists.txt" >"$short/CMakeLists.txt"
+git -C "$short" init -q
+source_dir=$short stops "a description of 2 characters" 1 "DESCRIPTION in project() of CMakeLists.txt has 2 characters"
 
 echo "== Unsigned release"
 check "unsigned: the release script succeeds" release unsigned
