@@ -64,9 +64,22 @@ def digest(path, algorithm):
         return hashlib.new(algorithm, file.read()).hexdigest()
 
 
+def yaml_string(text):
+    """TEXT as a double-quoted YAML scalar of printable ASCII that libyaml reads back exactly. A JSON
+    string is not one: JSON writes a character outside the BMP as a surrogate pair, which libyaml
+    refuses, and a raw NEL (U+0085) comes back as a space."""
+    def escape(character):
+        if character in '"\\':
+            return "\\" + character
+        if " " <= character <= "~":
+            return character
+        code = ord(character)
+        return f"\\u{code:04X}" if code < 0x10000 else f"\\U{code:08X}"
+    return '"' + "".join(map(escape, text)) + '"'
+
+
 def yaml_lines(value, indent=0):
-    """Block YAML of dicts, lists and strings; each string is written as a JSON string, which YAML
-    reads as the same string."""
+    """Block YAML of dicts, lists and strings."""
     pad = " " * indent
     lines = []
     for key, item in value.items():
@@ -76,7 +89,7 @@ def yaml_lines(value, indent=0):
                 nested = yaml_lines(element, indent + 2)
                 lines += [f"{pad}- {nested[0].lstrip()}"] + nested[1:]
         else:
-            lines.append(f"{pad}{key}: {json.dumps(item)}")
+            lines.append(f"{pad}{key}: {yaml_string(item)}")
     return lines
 
 

@@ -83,8 +83,8 @@ check("winget/ holds a version, an installer and a locale manifest", len(winget_
 import yaml
 winget = {}
 for name in winget_names:
-    with open(os.path.join(winget_dir, name)) as file:
-        manifest = yaml.safe_load(file)
+    with open(os.path.join(winget_dir, name), "rb") as file:
+        manifest = yaml.load(file, Loader=yaml.CSafeLoader)  # libyaml, which winget reads with
     winget[manifest.get("ManifestType")] = (name, manifest)
 scoop = json.load(open(os.path.join(release, "msitool.json")))
 spdx_path = os.path.join(release, zip_name[:-len(".zip")] + ".spdx.json")

@@ -132,6 +132,11 @@ mkdir -p "$short/scripts" && cp "$source_dir/scripts/release.sh" "$short/scripts
 sed 's/^  DESCRIPTION ".*"$/  DESCRIPTION "ab"/' "$source_dir/CMakeLists.txt" >"$short/CMakeLists.txt"
 git -C "$short" init -q
 source_dir=$short stops "a description of 2 characters" 1 "DESCRIPTION in project() of CMakeLists.txt has 2 characters"
+check "the winget writer: a character outside the BMP, NEL, quote and backslash read back exactly by libyaml" python3 -c '
+import runpy, sys, yaml
+text = "\U0001F600 \x85\u2028\"\\\t"
+written = runpy.run_path(sys.argv[1])["yaml_text"]("", {"k": text})
+sys.exit(yaml.load(written, Loader=yaml.CSafeLoader)["k"] != text)' "$source_dir/scripts/release-manifests.py"
 
 echo "== Unsigned release"
 check "unsigned: the release script succeeds" release unsigned
