@@ -314,6 +314,12 @@ def write_spdx(out, stage, facts, files, compiler):
         "copyrightText": facts["copyright"],
         "summary": facts["description"],
         "primaryPackagePurpose": "APPLICATION",
+        # pkg:generic with the zip's address as download_url: the page is no GitHub address (and a
+        # pkg:github version would be a tag, which this script does not make). A scanner matches
+        # the name and version; the address says which zip it is.
+        "externalRefs": [{"referenceCategory": "PACKAGE-MANAGER", "referenceType": "purl",
+                          "referenceLocator": "pkg:generic/{}@{}?download_url={}".format(
+                              COMMAND, facts["version"], urllib.parse.quote(facts["url"], safe=":/"))}],
     }] + components
     for dll in dlls:
         packages.append({
@@ -341,7 +347,9 @@ def write_spdx(out, stage, facts, files, compiler):
         "dataLicense": "CC0-1.0",
         "SPDXID": "SPDXRef-DOCUMENT",
         "name": facts["zip"],
-        "documentNamespace": "https://spdx.org/spdxdocs/{}-{}".format(facts["zip"], facts["zip_sha256"]),
+        # Under the project's own address, as SPDX asks of a creator; the zip's hash makes it one
+        # document's.
+        "documentNamespace": "{}/spdx/{}-{}".format(facts["homepage"].rstrip("/"), facts["zip"], facts["zip_sha256"]),
         "creationInfo": {
             "created": facts["created"],
             "creators": [f"Organization: {PUBLISHER}", f"Tool: msitool-release.sh-{facts['version']}"],

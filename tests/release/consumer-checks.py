@@ -139,6 +139,15 @@ else:
     check("without an address, a placeholder under example.invalid ends with the zip's name",
           urllib.parse.urlsplit(url).hostname == "example.invalid" and url.endswith("/" + zip_name), url)
 check("the bill names the zip", product.get("packageFileName") == zip_name, product.get("packageFileName"))
+purls = [r["referenceLocator"] for r in product.get("externalRefs", [])
+         if (r["referenceCategory"], r["referenceType"]) == ("PACKAGE-MANAGER", "purl")]
+base, _, qualifiers = (purls or [""])[0].partition("?")
+check("the product's purl is pkg:generic/msitool@VERSION with the download address as download_url",
+      len(purls) == 1 and base == f"pkg:generic/msitool@{version}"
+      and urllib.parse.parse_qs(qualifiers) == {"download_url": [url]}, purls)
+namespace = spdx.get("documentNamespace", "")
+check("the bill's namespace is under the project's page",
+      namespace.startswith(scoop.get("homepage", "").rstrip("/") + "/"), namespace)
 
 # The bill's files are the zip's, with their hashes, and its verification code is SPDX's.
 files = {f["fileName"]: f for f in spdx.get("files", [])}

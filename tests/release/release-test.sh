@@ -190,7 +190,7 @@ clone() {
 }
 clone "$work/first-clone/src"
 clone "$work/second/src"
-url=https://downloads.example.org/quorvin/msitool/$version/$zip_name
+url="https://downloads.example.org/quorvin/msitool/$version/$zip_name?from=release-test&v=$version"
 MSITOOL_TEST_SOURCE=$work/first-clone/src MSITOOL_TEST_URL=$url \
   check "first clone: the release script succeeds" release first-clone
 MSITOOL_TEST_SOURCE=$work/second/src MSITOOL_TEST_URL=$url check "second clone: the release script succeeds" release second
@@ -200,8 +200,8 @@ check "two clones: the same files, byte for byte" diff -r "$work/first-clone/rel
 check "clone and tree: the same zip, whatever the download address" \
   cmp "$work/unsigned/release/$zip_name" "$work/second/release/$zip_name"
 check "clone and tree: the same bill of materials but for the address" \
-  diff <(sed "s|$url|URL|" "$work/second/release/$spdx_name") \
-  <(sed "s|https://example.invalid/[^\"]*$zip_name|URL|" "$work/unsigned/release/$spdx_name")
+  diff <(sed -e "s|$url|URL|" -e 's|download_url=[^"]*|download_url=URL|' "$work/second/release/$spdx_name") \
+  <(sed -e "s|https://example.invalid/[^\"]*/download/[^\"]*$zip_name|URL|" -e 's|download_url=[^"]*|download_url=URL|' "$work/unsigned/release/$spdx_name")
 
 echo "== Releases that must fail"
 check "wrong password: the release script fails" fails release wrong-password \
