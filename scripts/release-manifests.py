@@ -1,16 +1,20 @@
 #!/usr/bin/env python3
-"""Writes the files that package managers and scanners read beside a release zip.
+"""Writes the files that package managers and scanners read beside the release zips.
 
-release-manifests.py OUT STAGE ZIP COMPILER (called by release.sh, with the facts in the environment)
+release-manifests.py OUT ARCH STAGE ZIP COMPILER [ARCH STAGE ZIP COMPILER]...
+(called by release.sh, with the facts in the environment)
 
-- winget/: the multi-file winget manifest (version, installer, defaultLocale), schema 1.10.0;
-- msitool.json: the Scoop manifest;
-- <zip name without .zip>.spdx.json: the SPDX 2.3 bill of materials of the zip's contents.
+- winget/: the multi-file winget manifest (version, installer, defaultLocale), schema 1.10.0, with
+  one installer an architecture;
+- msitool.json: the Scoop manifest, with one entry an architecture;
+- msitool-<version>.spdx.json: the SPDX 2.3 bill of materials of every zip's contents.
 
-STAGE holds the files that went into the zip; COMPILER is the C++ compiler that built msitool.exe.
-The statically linked components are the Debian packages that own the libraries that compiler links,
-with the versions and licences dpkg and their copyright files give on this machine; the imported DLLs
-are the executable's import table. Every output depends only on its inputs: same inputs, same bytes.
+Each ARCH (x86 or x64) has its ZIP, the folder STAGE its files went into the zip from, and the C++
+COMPILER that built its msitool.exe. Each zip is downloaded from the folder MSITOOL_DOWNLOAD_FOLDER,
+under its own name. The statically linked components are the Debian packages that own the libraries
+that compiler links, with the versions and licences dpkg and their copyright files give on this
+machine; the imported DLLs are the executable's import table. Every output depends only on its
+inputs: same inputs, same bytes.
 """
 import hashlib
 import json
@@ -20,6 +24,7 @@ import subprocess
 import sys
 import time
 import urllib.parse
+import zipfile
 
 PACKAGE_IDENTIFIER = "Quorvin.MsiTool"
 PUBLISHER = "Quorvin"
@@ -29,6 +34,12 @@ EXE = "msitool.exe"
 LICENSE = "MIT"
 LOCALE = "en-US"
 WINGET_SCHEMA = "1.10.0"
+
+# How winget and Scoop name each architecture, and how the bill describes it.
+ARCHITECTURES = {
+    "x86": {"winget": "x86", "scoop": "32bit", "words": "32-bit x86 Windows"},
+    "x64": {"winget": "x64", "scoop": "64bit", "words": "64-bit x64 Windows"},
+}
 
 # The libraries the static link pulls in, grouped by the component they belong to. `dep5` names the
 # component's folder in the source of a machine-readable copyright file; `gcc_runtime` the name under
@@ -64,9 +75,22 @@ def digest(path, algorithm):
         return hashlib.new(algorithm, file.read()).hexdigest()
 
 
+def yaml_string(text):
+    """TEXT as a double-quoted YAML scalar of printable ASCII that libyaml reads back exactly. A JSON
+    string is not one: JSON writes a character outside the BMP as a surrogate pair, which libyaml
+    refuses, and a raw NEL (U+0085) comes back as a space."""
+    def escape(character):
+        if character in '"\\':
+            return "\\" + character
+        if " " <= character <= "~":
+            return character
+        code = ord(character)
+        return f"\\u{code:04X}" if code < 0x10000 else f"\\U{code:08X}"
+    return '"' + "".join(map(escape, text)) + '"'
+
+
 def yaml_lines(value, indent=0):
-    """Block YAML of dicts, lists and strings; each string is written as a JSON string, which YAML
-    reads as the same string."""
+    """Block YAML of dicts, lists and strings."""
     pad = " " * indent
     lines = []
     for key, item in value.items():
@@ -76,7 +100,7 @@ def yaml_lines(value, indent=0):
                 nested = yaml_lines(element, indent + 2)
                 lines += [f"{pad}- {nested[0].lstrip()}"] + nested[1:]
         else:
-            lines.append(f"{pad}{key}: {json.dumps(item)}")
+            lines.append(f"{pad}{key}: {yaml_string(item)}")
     return lines
 
 
@@ -101,13 +125,14 @@ def write_winget(out, facts):
         write(os.path.join(folder, file_name), yaml_text(header, fields))
 
     manifest("version", f"{PACKAGE_IDENTIFIER}.yaml", {"DefaultLocale": LOCALE})
+    # The fields before Installers hold for each of them: every zip has its msitool.exe at the top.
     manifest("installer", f"{PACKAGE_IDENTIFIER}.installer.yaml", {
         "InstallerType": "zip",
         "NestedInstallerType": "portable",
         "NestedInstallerFiles": [{"RelativeFilePath": EXE, "PortableCommandAlias": COMMAND}],
         "ReleaseDate": facts["date"],
-        "Installers": [{"Architecture": "x86", "InstallerUrl": facts["url"],
-                        "InstallerSha256": facts["zip_sha256"].upper()}],
+        "Installers": [{"Architecture": ARCHITECTURES[build["arch"]]["winget"], "InstallerUrl": build["url"],
+                        "InstallerSha256": build["zip_sha256"].upper()} for build in facts["builds"]],
     })
     manifest("defaultLocale", f"{PACKAGE_IDENTIFIER}.locale.{LOCALE}.yaml", {
         "PackageLocale": LOCALE,
@@ -127,8 +152,8 @@ def write_scoop(out, facts):
         "description": facts["description"],
         "homepage": facts["homepage"],
         "license": LICENSE,
-        "url": facts["url"],
-        "hash": facts["zip_sha256"],
+        "architecture": {ARCHITECTURES[build["arch"]]["scoop"]: {"url": build["url"], "hash": build["zip_sha256"]}
+                         for build in facts["builds"]},
         "bin": EXE,
     }
     write(os.path.join(out, f"{COMMAND}.json"), json.dumps(manifest, indent=4) + "\n")
@@ -210,7 +235,8 @@ def debian_package(path):
     return package, version, architecture
 
 
-def component_packages(compiler, extracted):
+def component_packages(build, extracted):
+    compiler = build["compiler"]
     packages = []
     for component in COMPONENTS:
         owners = set()
@@ -234,7 +260,7 @@ def component_packages(compiler, extracted):
         purl = "pkg:deb/debian/{}@{}?arch={}".format(
             package, urllib.parse.quote(version, safe=""), architecture)
         packages.append({
-            "SPDXID": f"SPDXRef-Package-{component['id']}",
+            "SPDXID": f"SPDXRef-Package-{build['arch']}-{component['id']}",
             "name": component["name"],
             "versionInfo": version,
             "supplier": "Organization: Debian",
@@ -243,8 +269,8 @@ def component_packages(compiler, extracted):
             "licenseConcluded": "NOASSERTION",
             "licenseDeclared": licence,
             "copyrightText": "NOASSERTION",
-            "sourceInfo": "{} from the Debian package {} {} ({}), linked statically into {}; licence read from {}".format(
-                ", ".join(component["libraries"]), package, version, architecture, EXE, copyright_path),
+            "sourceInfo": "{} from the Debian package {} {} ({}), linked statically into {} of {}; licence read from {}".format(
+                ", ".join(component["libraries"]), package, version, architecture, EXE, build["zip"], copyright_path),
             "primaryPackagePurpose": "LIBRARY",
             "externalRefs": [{"referenceCategory": "PACKAGE-MANAGER", "referenceType": "purl",
                               "referenceLocator": purl}],
@@ -252,8 +278,9 @@ def component_packages(compiler, extracted):
     return packages
 
 
-def imported_dlls(exe):
-    names = re.findall(r"^\s*DLL Name: (\S+)\s*$", run("i686-w64-mingw32-objdump", "-p", exe), re.MULTILINE)
+def imported_dlls(exe, compiler):
+    objdump = run(compiler, "-dumpmachine").strip() + "-objdump"
+    names = re.findall(r"^\s*DLL Name: (\S+)\s*$", run(objdump, "-p", exe), re.MULTILINE)
     return sorted(set(names), key=str.lower)
 
 
@@ -261,50 +288,77 @@ def spdx_id(kind, name):
     return f"SPDXRef-{kind}-" + re.sub(r"[^A-Za-z0-9.-]", "-", name)
 
 
-def write_spdx(out, stage, facts, files, compiler):
-    extracted = {}
-    components = component_packages(compiler, extracted)
-    dlls = imported_dlls(os.path.join(stage, EXE))
-    product = "SPDXRef-Package-msitool"
-    exe_id = spdx_id("File", EXE)
+def product_package(build, facts):
+    """The package of one zip, its files and their relationships."""
+    arch = build["arch"]
+    product = f"SPDXRef-Package-msitool-{arch}"
     file_entries = []
-    for name in files:
-        path = os.path.join(stage, name)
-        file_types = ["BINARY", "APPLICATION"] if name == EXE else ["TEXT"]
+    for name, data in build["files"]:
         file_entries.append({
-            "SPDXID": spdx_id("File", name),
+            "SPDXID": spdx_id(f"File-{arch}", name),
             "fileName": "./" + name,
-            "fileTypes": file_types,
-            "checksums": [{"algorithm": "SHA1", "checksumValue": digest(path, "sha1")},
-                          {"algorithm": "SHA256", "checksumValue": digest(path, "sha256")}],
+            "fileTypes": ["BINARY", "APPLICATION"] if name == EXE else ["TEXT"],
+            "checksums": [{"algorithm": "SHA1", "checksumValue": hashlib.sha1(data).hexdigest()},
+                          {"algorithm": "SHA256", "checksumValue": hashlib.sha256(data).hexdigest()}],
             "licenseConcluded": "NOASSERTION" if name == EXE else LICENSE,
             "copyrightText": facts["copyright"],
         })
-    verification = hashlib.sha1("".join(sorted(digest(os.path.join(stage, name), "sha1") for name in files))
+    verification = hashlib.sha1("".join(sorted(hashlib.sha1(data).hexdigest() for _, data in build["files"]))
                                 .encode()).hexdigest()
-    packages = [{
+    package = {
         "SPDXID": product,
         "name": COMMAND,
         "versionInfo": facts["version"],
-        "packageFileName": facts["zip"],
+        "packageFileName": build["zip"],
         "supplier": f"Organization: {PUBLISHER}",
         "originator": f"Organization: {PUBLISHER}",
-        "downloadLocation": facts["url"],
+        "downloadLocation": build["url"],
         "homepage": facts["homepage"],
         "filesAnalyzed": True,
         "packageVerificationCode": {"packageVerificationCodeValue": verification},
         "hasFiles": [entry["SPDXID"] for entry in file_entries],
-        "checksums": [{"algorithm": "SHA256", "checksumValue": facts["zip_sha256"]}],
+        "checksums": [{"algorithm": "SHA256", "checksumValue": build["zip_sha256"]}],
         "licenseConcluded": "NOASSERTION",
         "licenseDeclared": LICENSE,
         "licenseInfoFromFiles": [LICENSE],
         "copyrightText": facts["copyright"],
         "summary": facts["description"],
+        "description": f"{PACKAGE_NAME} for {ARCHITECTURES[arch]['words']}.",
         "primaryPackagePurpose": "APPLICATION",
-    }] + components
-    for dll in dlls:
+        # pkg:generic with the zip's address as download_url: the page is no GitHub address (and a
+        # pkg:github version would be a tag, which this script does not make). A scanner matches
+        # the name and version; arch and the address say which zip it is.
+        "externalRefs": [{"referenceCategory": "PACKAGE-MANAGER", "referenceType": "purl",
+                          "referenceLocator": "pkg:generic/{}@{}?arch={}&download_url={}".format(
+                              COMMAND, facts["version"], arch, urllib.parse.quote(build["url"], safe=":/"))}],
+    }
+    relationships = [{"spdxElementId": product, "relationshipType": "CONTAINS",
+                      "relatedSpdxElement": entry["SPDXID"]} for entry in file_entries]
+    return package, file_entries, relationships
+
+
+def write_spdx(out, facts):
+    extracted = {}
+    products, files, components, relationships = [], [], [], []
+    dlls = {}  # one package a DLL, by its name in any case, for every executable that imports it
+    for build in facts["builds"]:
+        package, file_entries, contains = product_package(build, facts)
+        products.append(package)
+        files += file_entries
+        relationships += contains
+        exe_id = spdx_id(f"File-{build['arch']}", EXE)
+        linked = component_packages(build, extracted)
+        components += linked
+        relationships += [{"spdxElementId": exe_id, "relationshipType": "STATIC_LINK",
+                           "relatedSpdxElement": component["SPDXID"]} for component in linked]
+        for dll in imported_dlls(os.path.join(build["stage"], EXE), build["compiler"]):
+            dll_id, _ = dlls.setdefault(dll.lower(), (spdx_id("Package-dll", dll), dll))
+            relationships.append({"spdxElementId": exe_id, "relationshipType": "DYNAMIC_LINK",
+                                  "relatedSpdxElement": dll_id})
+    packages = products + components
+    for dll_id, dll in dlls.values():
         packages.append({
-            "SPDXID": spdx_id("Package-dll", dll),
+            "SPDXID": dll_id,
             "name": dll,
             "supplier": "NOASSERTION",
             "downloadLocation": "NONE",
@@ -312,59 +366,73 @@ def write_spdx(out, stage, facts, files, compiler):
             "licenseConcluded": "NOASSERTION",
             "licenseDeclared": "NOASSERTION",
             "copyrightText": "NOASSERTION",
-            "comment": f"A Windows system DLL named in the import table of {EXE}; Windows provides it, the zip does not.",
+            "comment": f"A Windows system DLL named in the import table of {EXE}; Windows provides it, the zips do not.",
             "primaryPackagePurpose": "OPERATING_SYSTEM",
         })
+    described = [product["SPDXID"] for product in products]
     relationships = [{"spdxElementId": "SPDXRef-DOCUMENT", "relationshipType": "DESCRIBES",
-                      "relatedSpdxElement": product}]
-    relationships += [{"spdxElementId": product, "relationshipType": "CONTAINS",
-                       "relatedSpdxElement": entry["SPDXID"]} for entry in file_entries]
-    relationships += [{"spdxElementId": exe_id, "relationshipType": "STATIC_LINK",
-                       "relatedSpdxElement": component["SPDXID"]} for component in components]
-    relationships += [{"spdxElementId": exe_id, "relationshipType": "DYNAMIC_LINK",
-                       "relatedSpdxElement": spdx_id("Package-dll", dll)} for dll in dlls]
+                      "relatedSpdxElement": product} for product in described] + relationships
+    # The lines of SHA256SUMS, whose hash makes the namespace this release's.
+    sums = "".join(f"{build['zip_sha256']}  {build['zip']}\n" for build in facts["builds"])
+    name = f"{COMMAND}-{facts['version']}"
     document = {
         "spdxVersion": "SPDX-2.3",
         "dataLicense": "CC0-1.0",
         "SPDXID": "SPDXRef-DOCUMENT",
-        "name": facts["zip"],
-        "documentNamespace": "https://spdx.org/spdxdocs/{}-{}".format(facts["zip"], facts["zip_sha256"]),
+        "name": name,
+        # Under the project's own address, as SPDX asks of a creator.
+        "documentNamespace": "{}/spdx/{}-{}".format(facts["homepage"].rstrip("/"), name,
+                                                    hashlib.sha256(sums.encode()).hexdigest()),
         "creationInfo": {
             "created": facts["created"],
             "creators": [f"Organization: {PUBLISHER}", f"Tool: msitool-release.sh-{facts['version']}"],
             "comment": f"Written by scripts/release.sh from commit {facts['commit']}, at that commit's time.",
         },
-        "documentDescribes": [product],
+        "documentDescribes": described,
         "packages": packages,
-        "files": file_entries,
+        "files": files,
         "relationships": relationships,
     }
     if extracted:
         document["hasExtractedLicensingInfos"] = [extracted[key] for key in sorted(extracted)]
-    base = facts["zip"][:-len(".zip")] if facts["zip"].endswith(".zip") else facts["zip"]
-    write(os.path.join(out, f"{base}.spdx.json"), json.dumps(document, indent=2, ensure_ascii=False) + "\n")
+    write(os.path.join(out, f"{name}.spdx.json"), json.dumps(document, indent=2, ensure_ascii=False) + "\n")
 
 
 def main():
-    if len(sys.argv) < 5:
-        sys.exit("usage: release-manifests.py OUT STAGE ZIP COMPILER FILE...")
-    out, stage, zip_path, compiler, *files = sys.argv[1:]
+    arguments = sys.argv[2:]
+    if len(sys.argv) < 6 or len(arguments) % 4:
+        sys.exit("usage: release-manifests.py OUT ARCH STAGE ZIP COMPILER [ARCH STAGE ZIP COMPILER]...")
+    out = sys.argv[1]
+    folder = os.environ["MSITOOL_DOWNLOAD_FOLDER"]
+    builds = []
+    for arch, stage, zip_path, compiler in zip(*[iter(arguments)] * 4):
+        if arch not in ARCHITECTURES:
+            sys.exit(f"release-manifests.py: the architecture is x86 or x64, not {arch}")
+        with zipfile.ZipFile(zip_path) as archive:
+            files = [(name, archive.read(name)) for name in archive.namelist()]
+        builds.append({
+            "arch": arch,
+            "stage": stage,
+            "compiler": compiler,
+            "zip": os.path.basename(zip_path),
+            "zip_sha256": digest(zip_path, "sha256"),
+            "url": folder + os.path.basename(zip_path),
+            "files": files,  # (name, bytes) in the zip's order
+        })
     epoch = int(os.environ["SOURCE_DATE_EPOCH"])
     facts = {
         "version": os.environ["MSITOOL_VERSION"],
         "commit": os.environ["MSITOOL_COMMIT"],
-        "url": os.environ["MSITOOL_DOWNLOAD_URL"],
         "homepage": os.environ["MSITOOL_HOMEPAGE"],
         "description": os.environ["MSITOOL_DESCRIPTION"],
         "copyright": os.environ["MSITOOL_COPYRIGHT"],
-        "zip": os.path.basename(zip_path),
-        "zip_sha256": digest(zip_path, "sha256"),
+        "builds": builds,
         "created": time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(epoch)),
         "date": time.strftime("%Y-%m-%d", time.gmtime(epoch)),
     }
     write_winget(out, facts)
     write_scoop(out, facts)
-    write_spdx(out, stage, facts, files, compiler)
+    write_spdx(out, facts)
 
 
 if __name__ == "__main__":

@@ -1,4 +1,5 @@
-// Checks the resources of the built msitool.exe; CheckImage.cmake checks its headers, imports and size.
+// Checks the resources of the built msitool.exe; CheckImage.cmake checks its headers, imports, size
+// and manifest.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -123,15 +124,6 @@ TEST_F(ExecutableTest, StringTableHoldsTheTextsWithTheirBlanks) {
         static_cast<const wchar_t*>(VersionValue(std::wstring(L"\\StringFileInfo\\040904E4\\") + name, length));
     EXPECT_EQ(expected, value != nullptr ? value : L"<none>") << name;
   }
-}
-
-// A supportedOS entry for Windows 8.1 or later would change what GetVersionExW reports.
-TEST_F(ExecutableTest, ManifestRequiresAdministratorWithoutUiAccessAndDeclaresNoSupportedOs) {
-  const Bytes manifest = Resource(CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST);
-  const std::string text(manifest.begin(), manifest.end());
-  EXPECT_NE(std::string::npos, text.find("level=\"requireAdministrator\"")) << text;
-  EXPECT_NE(std::string::npos, text.find("uiAccess=\"false\"")) << text;
-  EXPECT_EQ(std::string::npos, text.find("<supportedOS")) << text;
 }
 
 TEST_F(ExecutableTest, IconGroup101HoldsFourSizesAt32BitsPerPixelThatWindowsCanDraw) {

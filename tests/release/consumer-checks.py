@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """What winget, Scoop and an SPDX scanner check in a release, and what an administrator compares.
 
-consumer-checks.py RELEASE_DIR UNZIPPED_DIR SCHEMAS_DIR VERSION COMPILER [DOWNLOAD_URL]
+consumer-checks.py RELEASE_DIR UNZIPPED_DIR SCHEMAS_DIR VERSION [DOWNLOAD_FOLDER]
 
-Prints one "ok:" or "FAILED:" line per check and exits 1 when any failed. Without DOWNLOAD_URL the
-manifests must name a placeholder address under example.invalid.
+UNZIPPED_DIR holds each zip unzipped into a folder named after its architecture (x64, x86). Prints
+one "ok:" or "FAILED:" line per check and exits 1 when any failed. Without DOWNLOAD_FOLDER the
+manifests must name a placeholder folder under example.invalid.
 """
 import glob
 import hashlib
@@ -15,9 +16,18 @@ import subprocess
 import sys
 import urllib.parse
 
-release, unzipped, schemas, version, compiler = sys.argv[1:6]
-expected_url = sys.argv[6] if len(sys.argv) > 6 else None
+release, unzipped, schemas, version = sys.argv[1:5]
+expected_folder = sys.argv[5] if len(sys.argv) > 5 else None
 failures = 0
+
+# What each architecture's zip is called, how winget and Scoop name the architecture, the machine
+# type in its executable's header, and the compiler whose libraries are linked into it.
+ARCHITECTURES = {
+    "x64": {"zip": f"msitool-{version}-win64-x64.zip", "winget": "x64", "scoop": "64bit", "machine": 0x8664,
+            "compiler": "x86_64-w64-mingw32-g++-posix"},
+    "x86": {"zip": f"msitool-{version}-win32-x86.zip", "winget": "x86", "scoop": "32bit", "machine": 0x14C,
+            "compiler": "i686-w64-mingw32-g++-posix"},
+}
 
 
 def check(what, condition, detail=""):
@@ -31,11 +41,12 @@ def sha(path, algorithm="sha256"):
         return hashlib.new(algorithm, file.read()).hexdigest()
 
 
-def pe_imports(path):
-    """The DLL names in a PE file's import directory, read from the headers and sections."""
+def pe_headers(path):
+    """The machine type of a PE file, and the DLL names in its import directory."""
     data = open(path, "rb").read()
     pe = struct.unpack_from("<I", data, 0x3C)[0]
-    sections, optional_size = struct.unpack_from("<H", data, pe + 6)[0], struct.unpack_from("<H", data, pe + 20)[0]
+    machine, sections = struct.unpack_from("<HH", data, pe + 4)
+    optional_size = struct.unpack_from("<H", data, pe + 20)[0]
     optional = pe + 24
     directories = optional + (96 if struct.unpack_from("<H", data, optional)[0] == 0x10B else 112)
     import_rva = struct.unpack_from("<I", data, directories + 8)[0]
@@ -52,7 +63,7 @@ def pe_imports(path):
         start = offset(struct.unpack_from("<I", data, descriptor + 12)[0])
         names.append(data[start:data.index(b"\0", start)].decode("ascii"))
         descriptor += 20
-    return names
+    return machine, names
 
 
 def validator(relative):
@@ -67,10 +78,8 @@ def schema_check(what, document, relative):
     check(f"{what} is valid against {relative}", not errors, "; ".join(errors[:5]))
 
 
-zip_name = f"msitool-{version}-win32-x86.zip"
-zip_path = os.path.join(release, zip_name)
-zip_sha256 = sha(zip_path)
-zip_files = sorted(os.listdir(unzipped))
+zip_files = {arch: sorted(os.listdir(os.path.join(unzipped, arch))) for arch in ARCHITECTURES}
+zip_sha256 = {arch: sha(os.path.join(release, facts["zip"])) for arch, facts in ARCHITECTURES.items()}
 
 # The published schemas are the reference; a missing folder is a failure, never a silent pass.
 schemas_there = os.path.isdir(schemas)
@@ -83,12 +92,11 @@ check("winget/ holds a version, an installer and a locale manifest", len(winget_
 import yaml
 winget = {}
 for name in winget_names:
-    with open(os.path.join(winget_dir, name)) as file:
-        manifest = yaml.safe_load(file)
+    with open(os.path.join(winget_dir, name), "rb") as file:
+        manifest = yaml.load(file, Loader=yaml.CSafeLoader)  # libyaml, which winget reads with
     winget[manifest.get("ManifestType")] = (name, manifest)
 scoop = json.load(open(os.path.join(release, "msitool.json")))
-spdx_path = os.path.join(release, zip_name[:-len(".zip")] + ".spdx.json")
-spdx = json.load(open(spdx_path))
+spdx = json.load(open(os.path.join(release, f"msitool-{version}.spdx.json")))
 
 if schemas_there:
     for kind in ("version", "installer", "defaultLocale"):
@@ -106,105 +114,139 @@ locale = winget.get("version", ("", {}))[1].get("DefaultLocale")
 check("the winget files are named after the identifier and the default locale",
       winget_names == sorted([f"{identifier}.yaml", f"{identifier}.installer.yaml", f"{identifier}.locale.{locale}.yaml"]),
       winget_names)
-check("every winget manifest, Scoop's and the bill name the release's version",
+products = [p for p in spdx["packages"] if p["SPDXID"] in spdx["documentDescribes"]]
+check("every winget manifest, Scoop's and the bill's packages name the release's version",
       {manifest.get("PackageVersion") for _, manifest in winget.values()} == {version}
-      and scoop.get("version") == version
-      and [p.get("versionInfo") for p in spdx["packages"] if p["SPDXID"] in spdx["documentDescribes"]] == [version])
+      and scoop.get("version") == version and {p.get("versionInfo") for p in products} == {version})
 
+# One installer, one Scoop entry and one package of the bill for each zip, and no other.
 installer = winget.get("installer", ("", {}))[1]
-entries = installer.get("Installers", [{}])
-nested = installer.get("NestedInstallerFiles") or entries[0].get("NestedInstallerFiles") or []
-check("winget installs the zip's msitool.exe as a portable command msitool, for x86",
-      installer.get("InstallerType", entries[0].get("InstallerType")) == "zip"
-      and installer.get("NestedInstallerType", entries[0].get("NestedInstallerType")) == "portable"
-      and [(f.get("RelativeFilePath"), f.get("PortableCommandAlias")) for f in nested] == [("msitool.exe", "msitool")]
-      and "msitool.exe" in zip_files and [e.get("Architecture") for e in entries] == ["x86"], installer)
-check("Scoop's bin is a file of the zip", scoop.get("bin") in zip_files, scoop.get("bin"))
+entries = {entry.get("Architecture"): entry for entry in installer.get("Installers", [])}
+scoop_entries = scoop.get("architecture", {})
+by_zip = {p.get("packageFileName"): p for p in products}
+check("winget has one installer an architecture: x64 and x86",
+      sorted(entries) == ["x64", "x86"] and len(installer.get("Installers", [])) == 2, list(entries))
+check("Scoop has one download an architecture: 64bit and 32bit, and none for every architecture",
+      sorted(scoop_entries) == ["32bit", "64bit"] and "url" not in scoop and "hash" not in scoop, scoop)
+check("the bill describes one package a zip", sorted(by_zip) == sorted(f["zip"] for f in ARCHITECTURES.values())
+      and len(products) == 2, sorted(by_zip))
 
-described = [p for p in spdx["packages"] if p["SPDXID"] in spdx["documentDescribes"]]
-product = described[0] if len(described) == 1 else {}
-hashes = {
-    "winget": [e.get("InstallerSha256", "").lower() for e in entries],
-    "scoop": [scoop.get("hash", "").lower()],
-    "spdx": [c["checksumValue"] for c in product.get("checksums", []) if c["algorithm"] == "SHA256"],
-}
-check("winget, Scoop and the bill give the zip's SHA-256", all(h == [zip_sha256] for h in hashes.values()), hashes)
-urls = {"winget": [e.get("InstallerUrl") for e in entries], "scoop": [scoop.get("url")],
-        "spdx": [product.get("downloadLocation")]}
-check("winget, Scoop and the bill give one download address", len({u for v in urls.values() for u in v}) == 1, urls)
-url = urls["scoop"][0] or ""
-if expected_url:
-    check("the download address is the one given", url == expected_url, url)
+folders, images = set(), {}
+for arch, facts in ARCHITECTURES.items():
+    entry, scoop_entry, product = entries.get(facts["winget"], {}), scoop_entries.get(facts["scoop"], {}), by_zip.get(facts["zip"], {})
+
+    def field(name):
+        return entry.get(name, installer.get(name))
+    nested = field("NestedInstallerFiles") or []
+    check(f"{arch}: winget installs the zip's msitool.exe as a portable command msitool",
+          field("InstallerType") == "zip" and field("NestedInstallerType") == "portable"
+          and [(f.get("RelativeFilePath"), f.get("PortableCommandAlias")) for f in nested] == [("msitool.exe", "msitool")]
+          and "msitool.exe" in zip_files[arch], entry)
+    check(f"{arch}: Scoop's bin is a file of the zip", scoop.get("bin") in zip_files[arch], scoop.get("bin"))
+    machine, _ = images[arch] = pe_headers(os.path.join(unzipped, arch, "msitool.exe"))
+    check(f"{arch}: the zip's msitool.exe is an {arch} image (machine {facts['machine']:#x})",
+          machine == facts["machine"], f"{machine:#x}")
+
+    hashes = {"winget": entry.get("InstallerSha256", "").lower(), "scoop": scoop_entry.get("hash", "").lower(),
+              "spdx": [c["checksumValue"] for c in product.get("checksums", []) if c["algorithm"] == "SHA256"]}
+    check(f"{arch}: winget, Scoop and the bill give {facts['zip']}'s SHA-256",
+          hashes == {"winget": zip_sha256[arch], "scoop": zip_sha256[arch], "spdx": [zip_sha256[arch]]}, hashes)
+    urls = {entry.get("InstallerUrl"), scoop_entry.get("url"), product.get("downloadLocation")}
+    url = urls.pop() if len(urls) == 1 else ""
+    check(f"{arch}: winget, Scoop and the bill give one address, ending in /{facts['zip']}",
+          url.endswith("/" + facts["zip"]) and not urls, [url, *urls])
+    folders.add(url[:-len(facts["zip"])])
+    purls = [r["referenceLocator"] for r in product.get("externalRefs", [])
+             if (r["referenceCategory"], r["referenceType"]) == ("PACKAGE-MANAGER", "purl")]
+    base, _, qualifiers = (purls or [""])[0].partition("?")
+    check(f"{arch}: its purl is pkg:generic/msitool@VERSION with arch={arch} and its address as download_url",
+          len(purls) == 1 and base == f"pkg:generic/msitool@{version}"
+          and urllib.parse.parse_qs(qualifiers) == {"arch": [arch], "download_url": [url]}, purls)
+
+folder = folders.pop() if len(folders) == 1 else ""
+check("both zips are downloaded from one folder", not folders, [folder, *folders])
+if expected_folder:
+    check("the download folder is the one given", folder == expected_folder, folder)
 else:
-    check("without an address, a placeholder under example.invalid ends with the zip's name",
-          urllib.parse.urlsplit(url).hostname == "example.invalid" and url.endswith("/" + zip_name), url)
-check("the bill names the zip", product.get("packageFileName") == zip_name, product.get("packageFileName"))
+    check("without a folder, a placeholder under example.invalid",
+          urllib.parse.urlsplit(folder).hostname == "example.invalid" and folder.endswith("/"), folder)
+namespace = spdx.get("documentNamespace", "")
+check("the bill's namespace is under the project's page",
+      namespace.startswith(scoop.get("homepage", "").rstrip("/") + "/"), namespace)
 
-# The bill's files are the zip's, with their hashes, and its verification code is SPDX's.
-files = {f["fileName"]: f for f in spdx.get("files", [])}
-check("the bill lists exactly the zip's files", sorted(files) == ["./" + name for name in zip_files], sorted(files))
-for name in zip_files:
-    listed = {c["algorithm"]: c["checksumValue"] for c in files.get("./" + name, {}).get("checksums", [])}
-    path = os.path.join(unzipped, name)
-    check(f"the bill gives {name}'s SHA-256 and SHA-1",
-          listed.get("SHA256") == sha(path) and listed.get("SHA1") == sha(path, "sha1"), listed)
-code = hashlib.sha1("".join(sorted(sha(os.path.join(unzipped, n), "sha1") for n in zip_files)).encode()).hexdigest()
-check("the package verification code is the SPDX one of the zip's files",
-      product.get("packageVerificationCode", {}).get("packageVerificationCodeValue") == code)
-check("the product package has the bill's files",
-      sorted(product.get("hasFiles", [])) == sorted(f["SPDXID"] for f in files.values()))
-
-ids = {element["SPDXID"] for element in spdx["packages"] + spdx.get("files", [])} | {"SPDXRef-DOCUMENT"}
+# Each package's files are its zip's, with their hashes, and its verification code is SPDX's.
+files = {f["SPDXID"]: f for f in spdx.get("files", [])}
+packages = {p["SPDXID"]: p for p in spdx["packages"]}
+ids = set(packages) | set(files) | {"SPDXRef-DOCUMENT"}
 dangling = [r for r in spdx.get("relationships", []) if r["spdxElementId"] not in ids or r["relatedSpdxElement"] not in ids]
 check("every relationship joins elements of the bill", not dangling, dangling)
 extracted = {info["licenseId"] for info in spdx.get("hasExtractedLicensingInfos", [])}
 used = {word.strip("()") for p in spdx["packages"] for word in p.get("licenseDeclared", "").split()
         if word.strip("()").startswith("LicenseRef-")}
 check("every LicenseRef that a package declares has its text in the bill", used <= extracted, used - extracted)
-
-exe_id = files.get("./msitool.exe", {}).get("SPDXID")
-packages = {p["SPDXID"]: p for p in spdx["packages"]}
-
-
-def related(kind):
-    return [packages[r["relatedSpdxElement"]] for r in spdx.get("relationships", [])
-            if r["spdxElementId"] == exe_id and r["relationshipType"] == kind and r["relatedSpdxElement"] in packages]
+contained = {}
+for r in spdx.get("relationships", []):
+    if r["relationshipType"] == "CONTAINS":
+        contained.setdefault(r["spdxElementId"], []).append(r["relatedSpdxElement"])
 
 
 # The static components are the Debian packages that own what the compiler links, as installed now.
-def owner(library):
+def owner(compiler, library):
     path = os.path.realpath(subprocess.run([compiler, f"-print-file-name={library}"], capture_output=True,
                                            text=True, check=True).stdout.strip())
     return subprocess.run(["dpkg", "-S", path], capture_output=True, text=True, check=True).stdout.split(":")[0]
 
 
-linked = {owner(library) for library in ["libstdc++.a", "libgcc.a", "libwinpthread.a", "libmingwex.a", "crt2.o", "libmsvcrt.a"]}
-static = related("STATIC_LINK")
-purls = [ref["referenceLocator"] for p in static for ref in p.get("externalRefs", []) if ref["referenceType"] == "purl"]
-in_bill = {}
-for purl in purls:
-    name, _, rest = purl[len("pkg:deb/debian/"):].partition("@")
-    in_bill[name] = urllib.parse.unquote(rest.split("?")[0])
-installed = {}
-for name in in_bill:
-    query = subprocess.run(["dpkg-query", "-W", "-f=${Version}", name], capture_output=True, text=True)
-    installed[name] = query.stdout if query.returncode == 0 else None
-check("the statically linked packages are the owners of the libraries the compiler links",
-      set(in_bill) == linked and len(purls) == len(static), (sorted(in_bill), sorted(linked)))
-versions = {p["name"]: p.get("versionInfo") for p in static}
-purl_names = {p["name"]: ref["referenceLocator"][len("pkg:deb/debian/"):].partition("@")[0]
-              for p in static for ref in p.get("externalRefs", []) if ref["referenceType"] == "purl"}
-check("their versions, in the purls and as versionInfo, are the ones installed on this machine",
-      in_bill == installed and all(versions[n] == installed.get(purl_names.get(n)) for n in versions),
-      (versions, installed))
-check("libstdc++, libgcc, winpthreads and the mingw-w64 CRT are among them",
-      all(any(word in p["name"] for p in static) for word in ("libstdc++", "libgcc", "winpthreads", "mingw-w64")),
-      [p["name"] for p in static])
-check("each of them declares a licence or says it cannot", all(p.get("licenseDeclared") for p in static))
+for arch, facts in ARCHITECTURES.items():
+    product = by_zip.get(facts["zip"], {})
+    own = {files[i]["fileName"]: files[i] for i in product.get("hasFiles", []) if i in files}
+    check(f"{arch}: the bill lists exactly the zip's files, as the package's and as what it contains",
+          sorted(own) == ["./" + name for name in zip_files[arch]]
+          and sorted(contained.get(product.get("SPDXID"), [])) == sorted(product.get("hasFiles", [])), sorted(own))
+    for name in zip_files[arch]:
+        listed = {c["algorithm"]: c["checksumValue"] for c in own.get("./" + name, {}).get("checksums", [])}
+        path = os.path.join(unzipped, arch, name)
+        check(f"{arch}: the bill gives {name}'s SHA-256 and SHA-1",
+              listed.get("SHA256") == sha(path) and listed.get("SHA1") == sha(path, "sha1"), listed)
+    code = hashlib.sha1("".join(sorted(sha(os.path.join(unzipped, arch, n), "sha1") for n in zip_files[arch]))
+                        .encode()).hexdigest()
+    check(f"{arch}: the package verification code is the SPDX one of the zip's files",
+          product.get("packageVerificationCode", {}).get("packageVerificationCodeValue") == code)
 
-imports = pe_imports(os.path.join(unzipped, "msitool.exe"))
-dynamic = sorted(p["name"].lower() for p in related("DYNAMIC_LINK"))
-check("the bill's dynamic dependencies are msitool.exe's imports", dynamic == sorted(n.lower() for n in imports),
-      (dynamic, imports))
+    exe_id = own.get("./msitool.exe", {}).get("SPDXID")
+
+    def related(kind):
+        return [packages[r["relatedSpdxElement"]] for r in spdx.get("relationships", [])
+                if r["spdxElementId"] == exe_id and r["relationshipType"] == kind and r["relatedSpdxElement"] in packages]
+
+    linked = {owner(facts["compiler"], library)
+              for library in ["libstdc++.a", "libgcc.a", "libwinpthread.a", "libmingwex.a", "crt2.o", "libmsvcrt.a"]}
+    static = related("STATIC_LINK")
+    purls = [ref["referenceLocator"] for p in static for ref in p.get("externalRefs", []) if ref["referenceType"] == "purl"]
+    in_bill = {}
+    for purl in purls:
+        name, _, rest = purl[len("pkg:deb/debian/"):].partition("@")
+        in_bill[name] = urllib.parse.unquote(rest.split("?")[0])
+    installed = {}
+    for name in in_bill:
+        query = subprocess.run(["dpkg-query", "-W", "-f=${Version}", name], capture_output=True, text=True)
+        installed[name] = query.stdout if query.returncode == 0 else None
+    check(f"{arch}: the statically linked packages are the owners of the libraries its compiler links",
+          set(in_bill) == linked and len(purls) == len(static), (sorted(in_bill), sorted(linked)))
+    versions = {p["name"]: p.get("versionInfo") for p in static}
+    purl_names = {p["name"]: ref["referenceLocator"][len("pkg:deb/debian/"):].partition("@")[0]
+                  for p in static for ref in p.get("externalRefs", []) if ref["referenceType"] == "purl"}
+    check(f"{arch}: their versions, in the purls and as versionInfo, are the ones installed on this machine",
+          in_bill == installed and all(versions[n] == installed.get(purl_names.get(n)) for n in versions),
+          (versions, installed))
+    check(f"{arch}: libstdc++, libgcc, winpthreads and the mingw-w64 CRT are among them",
+          all(any(word in p["name"] for p in static) for word in ("libstdc++", "libgcc", "winpthreads", "mingw-w64")),
+          [p["name"] for p in static])
+    check(f"{arch}: each of them declares a licence or says it cannot", all(p.get("licenseDeclared") for p in static))
+
+    imports = images[arch][1]
+    dynamic = sorted(p["name"].lower() for p in related("DYNAMIC_LINK"))
+    check(f"{arch}: the bill's dynamic dependencies are its msitool.exe's imports",
+          dynamic == sorted(n.lower() for n in imports), (dynamic, imports))
 
 sys.exit(1 if failures else 0)
