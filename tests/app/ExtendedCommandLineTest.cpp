@@ -300,6 +300,7 @@ const RunCase kRunCases[] = {
     {"HideOfAFamilyWithoutEntriesSaysNoEntryAndKeepsTheNewest", Family(),
      {L"/hideoldaddremoves", L"/report", kCode}, 0, {}, kFamilyHideReport},
     {"HideReportInAnyCaseAndPlace", Family(), {L"/Report", kCode, L"/HideOldAddRemoves"}, 0, {}, kFamilyHideReport},
+    {"ShowWithoutReportPrintsTheBannerAlone", Family(), {L"/showaddremoves", kCode}, 0, {}, ""},
     {"ShowOfAFamilyWithoutEntriesSaysNoEntry", Family(), {kCode, L"/report", L"/ShowAddRemoves"}, 0, {},
      "{A1} 1.0 no-entry\n{A3} 3.0 no-entry\n{A2} 2.0 no-entry\n"
      "summary: 3 members, 0 shown, 0 already-visible, 0 kept-hidden, 3 no-entry, 0 failed; exit code 0\n"},

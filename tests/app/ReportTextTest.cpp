@@ -1,8 +1,12 @@
 #include "app/ReportText.h"
 
 #include "app/ExitCodes.h"
+#include "app/ExtendedCommandLine.h"
+#include "app/JsonDocument.h"
 #include "app/RunResult.h"
 #include "common/JsonWriter.h"
+#include "common/Utf8.h"
+#include "support/JsonDocuments.h"
 
 #include <gtest/gtest.h>
 
@@ -157,6 +161,28 @@ TEST(JsonText, EscapesControlsSeparatorsAndUnpairedHalvesToTheEdgeOfEachRange) {
     JsonWriter writer;
     writer.String(test.text);
     EXPECT_EQ(writer.text(), test.written) << testing::PrintToString(test.text);
+  }
+}
+
+// A family that shows no entry is flagged only as /families found it: hidden entries alone are not
+// the flag, since a product may ask to stay hidden.
+TEST(FamiliesReport, TheFlagIsTheFamilysOwnInTheRecordTheSummaryAndTheDocument) {
+  for (const bool flagged : {false, true}) {
+    ProductListing member;
+    member.productCode = L"{A1}";
+    member.entry32 = EntryState::kHidden;
+    FamilyListing family{L"{00000000-0000-0000-0000-0000000000AA}", {member}};
+    family.noVisibleEntry = flagged;
+    RunResult result;
+    result.installed.families = {family};
+    result.summary = Summarize(result.installed);
+    ExtendedOptions options;
+    options.action = ExtendedAction::kFamilies;
+    const std::string document = ToUtf8(JsonDocument(options, result));
+    EXPECT_EQ(JsonAt(document, "families.0.noVisibleEntry"), flagged ? L"true" : L"false");
+    EXPECT_EQ(JsonAt(document, "summary.noVisibleEntry"), flagged ? L"1" : L"0");
+    EXPECT_EQ(FamilyLine(family).find(L" no-visible-entry") != std::wstring::npos, flagged);
+    EXPECT_EQ(FamiliesSummaryLine(*result.summary, 0).find(L", 1 no-visible-entry;") != std::wstring::npos, flagged);
   }
 }
 

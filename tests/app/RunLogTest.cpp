@@ -185,6 +185,19 @@ TEST_F(RunLogFile, NotesEachKindOfBadRegistrationOfFamiliesAndNothingElse) {
   }
 }
 
+// Each action reads its family past an entry the installer cannot give, and its log names that index.
+TEST_F(RunLogFile, OfEveryActionNamesTheIndexesTheInstallerCouldNotGive) {
+  installer_.products.push_back(Member(L"{A3}", L"3.0"));
+  installer_.enumerationFailsAt = 2;  // the third member's entry answers ERROR_BAD_CONFIGURATION
+  for (const wchar_t* action : {L"/list", L"/hideoldaddremoves", L"/showaddremoves", L"/uninstall"}) {
+    EXPECT_EQ(RunTool({action, L"/log:" + log_, L"/u:" + kFamily}, installer_).exitCode, 0);
+    const std::string text = ReadFileBytes(log_);
+    EXPECT_NE(text.find("skipped index 2 of the installer's list of " + Narrow(kFamily) + "'s members: error 1610"),
+              std::string::npos) << Narrow(action) << text;
+    DeleteFileW(log_.c_str());
+  }
+}
+
 TEST_F(RunLogFile, IsAppendedToByLaterRuns) {
   ASSERT_EQ(RunTool({L"/list", L"/log:" + log_, L"/u:" + kFamily}, installer_).exitCode, 0);
   ASSERT_EQ(RunTool({L"/list", L"/log:" + log_, L"/u:" + kFamily}, installer_).exitCode, 0);

@@ -19,7 +19,7 @@ BUILD = os.environ.get("MSITOOL_MUTANT_BUILD", os.path.join(ROOT, "build", "wind
 # whole tool, so they see every folder.
 WHOLE_TOOL = ["endtoend_tests", "executable_tests", "json_documents_valid"]
 TESTS_BY_FOLDER = {
-    "common": ["app_tests", "products_tests", "security_tests", "registry_tests", "console_tests"],
+    "common": ["common_tests", "app_tests", "products_tests", "security_tests", "registry_tests", "console_tests"],
     "installer": ["products_tests"],
     "registry": ["registry_tests", "products_tests"],
     "security": ["security_tests", "app_tests"],

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "products/Product.h"
+#include "products/ProductFamily.h"
 #include "registry/PackedGuid.h"
 #include "support/FakeInstaller.h"
 #include "support/TestRegistry.h"
@@ -19,7 +20,7 @@ using Kept = ShowOutcome::Kept;
 
 enum class Entry { kNoKey, kNoDisplayName, kVisible, kHidden, kLocked };  // locked: hidden, no value may be set
 enum class Record { kNone, kHides, kDoesNotHide };
-enum class Package { kUnreadable, kAsks, kPlain };
+enum class Package { kUnreadable, kAsks, kAsksAtLength, kPlain };  // at length: a value longer than a flag
 
 struct ShowCase {
   const char* name;
@@ -39,6 +40,7 @@ const ShowCase kShowCases[] = {
     {"VisibleViewIsLeftAsItIs", Entry::kVisible, Entry::kHidden, Record::kDoesNotHide, Package::kPlain, State::kVisible, State::kShown},
     {"TheInstallersRecordAsks", Entry::kHidden, Entry::kHidden, Record::kHides, Package::kPlain, State::kKeptHidden, State::kKeptHidden, Kept::kByPackage},
     {"ThePackageAsks", Entry::kHidden, Entry::kNoKey, Record::kDoesNotHide, Package::kAsks, State::kKeptHidden, State::kNoEntry, Kept::kByPackage},
+    {"ThePackageAsksWithALongValue", Entry::kHidden, Entry::kNoKey, Record::kDoesNotHide, Package::kAsksAtLength, State::kKeptHidden, State::kNoEntry, Kept::kByPackage},
     {"ThePackageAsksWithoutARecord", Entry::kNoKey, Entry::kHidden, Record::kNone, Package::kAsks, State::kNoEntry, State::kKeptHidden, Kept::kByPackage},
     {"TheRecordAloneSaysNo", Entry::kHidden, Entry::kNoKey, Record::kDoesNotHide, Package::kUnreadable, State::kShown, State::kNoEntry},
     {"ThePackageAloneSaysNo", Entry::kHidden, Entry::kNoKey, Record::kNone, Package::kPlain, State::kShown, State::kNoEntry},
@@ -92,6 +94,9 @@ TEST_P(ShowEntries, DeletesSystemComponentWhereTheToolHidAnEntryAndNowhereElse) 
   if (test.package != Package::kUnreadable) {
     installer.packages[*product.localPackage] = {{L"ProductName", L"Own"}};
     if (test.package == Package::kAsks) installer.packages[*product.localPackage][L"ARPSYSTEMCOMPONENT"] = L"1";
+    if (test.package == Package::kAsksAtLength) {
+      installer.packages[*product.localPackage][L"ARPSYSTEMCOMPONENT"] = std::wstring(40, L'1');
+    }
   }
 
   const ShowOutcome outcome = Product(installer, code_).ShowEntries();
@@ -119,5 +124,42 @@ TEST_P(ShowEntries, DeletesSystemComponentWhereTheToolHidAnEntryAndNowhereElse) 
 
 INSTANTIATE_TEST_SUITE_P(Cases, ShowEntries, testing::ValuesIn(kShowCases),
                          [](const testing::TestParamInfo<ShowCase>& info) { return std::string(info.param.name); });
+
+// A family is flagged only when none of its entries shows and one could: a member that asks to stay
+// hidden, or that cannot tell, does not make the flag.
+TEST(NoVisibleEntry, IsAFamilyWhoseHiddenEntryCouldBeShownAndNoneShows) {
+  const struct {
+    const char* name;
+    Entry second;    // the first member's entry is always hidden, and it asks as record says
+    Record record;   // the first member's record
+    bool flagged;
+  } cases[] = {
+      {"HiddenByTheTool", Entry::kHidden, Record::kDoesNotHide, true},
+      {"EveryHiddenOneAsks", Entry::kHidden, Record::kHides, false},
+      {"TheOneThatCouldCannotTell", Entry::kNoKey, Record::kNone, false},
+      {"OneShows", Entry::kVisible, Record::kDoesNotHide, false},
+  };
+  for (const auto& test : cases) {
+    const std::wstring first = NewProductCode(), second = NewProductCode();
+    UninstallEntries entries;
+    ASSERT_TRUE(entries.Add(first, View::k32, L"First"));
+    ASSERT_TRUE(WriteDword(UninstallPath(first), View::k32, L"SystemComponent", 1));
+    if (test.second != Entry::kNoKey) {
+      ASSERT_TRUE(entries.Add(second, View::k64, L"Second"));
+      // The second asks to stay hidden whenever it is hidden, so only the first can make the flag.
+      if (test.second == Entry::kHidden) {
+        ASSERT_TRUE(WriteDword(UninstallPath(second), View::k64, L"SystemComponent", 1));
+      }
+      ASSERT_TRUE(WriteDword(kRecords + *PackGuid(second) + L"\\InstallProperties", View::k64, L"SystemComponent", 1));
+    }
+    if (test.record != Record::kNone) {
+      ASSERT_TRUE(WriteDword(kRecords + *PackGuid(first) + L"\\InstallProperties", View::k64,
+                             test.record == Record::kHides ? L"SystemComponent" : L"Version", 1));
+    }
+    FakeInstaller installer({{first, L"1.0"}, {second, L"2.0"}});
+    EXPECT_EQ(ProductFamily(installer, installer.knownUpgradeCode).ShowsNoEntryButCould(), test.flagged) << test.name;
+    for (const std::wstring& code : {first, second}) DeleteKeyTree(HKEY_LOCAL_MACHINE, kRecords + *PackGuid(code), View::k64);
+  }
+}
 
 }  // namespace
