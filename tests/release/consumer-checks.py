@@ -20,12 +20,12 @@ release, unzipped, schemas, version = sys.argv[1:5]
 expected_folder = sys.argv[5] if len(sys.argv) > 5 else None
 failures = 0
 
-# What each architecture's zip is called, how winget and Scoop name the architecture, the machine
-# type in its executable's header, and the compiler whose libraries are linked into it.
+# What each architecture's zip is called, how winget and Scoop name the architecture, and the
+# compiler whose libraries are linked into its executable.
 ARCHITECTURES = {
-    "x64": {"zip": f"msitool-{version}-win64-x64.zip", "winget": "x64", "scoop": "64bit", "machine": 0x8664,
+    "x64": {"zip": f"msitool-{version}-win64-x64.zip", "winget": "x64", "scoop": "64bit",
             "compiler": "x86_64-w64-mingw32-g++-posix"},
-    "x86": {"zip": f"msitool-{version}-win32-x86.zip", "winget": "x86", "scoop": "32bit", "machine": 0x14C,
+    "x86": {"zip": f"msitool-{version}-win32-x86.zip", "winget": "x86", "scoop": "32bit",
             "compiler": "i686-w64-mingw32-g++-posix"},
 }
 
@@ -41,11 +41,11 @@ def sha(path, algorithm="sha256"):
         return hashlib.new(algorithm, file.read()).hexdigest()
 
 
-def pe_headers(path):
-    """The machine type of a PE file, and the DLL names in its import directory."""
+def pe_imports(path):
+    """The DLL names in a PE file's import directory, read from the headers and sections."""
     data = open(path, "rb").read()
     pe = struct.unpack_from("<I", data, 0x3C)[0]
-    machine, sections = struct.unpack_from("<HH", data, pe + 4)
+    sections = struct.unpack_from("<H", data, pe + 6)[0]
     optional_size = struct.unpack_from("<H", data, pe + 20)[0]
     optional = pe + 24
     directories = optional + (96 if struct.unpack_from("<H", data, optional)[0] == 0x10B else 112)
@@ -63,7 +63,7 @@ def pe_headers(path):
         start = offset(struct.unpack_from("<I", data, descriptor + 12)[0])
         names.append(data[start:data.index(b"\0", start)].decode("ascii"))
         descriptor += 20
-    return machine, names
+    return names
 
 
 def validator(relative):
@@ -131,7 +131,7 @@ check("Scoop has one download an architecture: 64bit and 32bit, and none for eve
 check("the bill describes one package a zip", sorted(by_zip) == sorted(f["zip"] for f in ARCHITECTURES.values())
       and len(products) == 2, sorted(by_zip))
 
-folders, images = set(), {}
+folders = set()
 for arch, facts in ARCHITECTURES.items():
     entry, scoop_entry, product = entries.get(facts["winget"], {}), scoop_entries.get(facts["scoop"], {}), by_zip.get(facts["zip"], {})
 
@@ -143,9 +143,6 @@ for arch, facts in ARCHITECTURES.items():
           and [(f.get("RelativeFilePath"), f.get("PortableCommandAlias")) for f in nested] == [("msitool.exe", "msitool")]
           and "msitool.exe" in zip_files[arch], entry)
     check(f"{arch}: Scoop's bin is a file of the zip", scoop.get("bin") in zip_files[arch], scoop.get("bin"))
-    machine, _ = images[arch] = pe_headers(os.path.join(unzipped, arch, "msitool.exe"))
-    check(f"{arch}: the zip's msitool.exe is an {arch} image (machine {facts['machine']:#x})",
-          machine == facts["machine"], f"{machine:#x}")
 
     hashes = {"winget": entry.get("InstallerSha256", "").lower(), "scoop": scoop_entry.get("hash", "").lower(),
               "spdx": [c["checksumValue"] for c in product.get("checksums", []) if c["algorithm"] == "SHA256"]}
@@ -244,7 +241,7 @@ for arch, facts in ARCHITECTURES.items():
           [p["name"] for p in static])
     check(f"{arch}: each of them declares a licence or says it cannot", all(p.get("licenseDeclared") for p in static))
 
-    imports = images[arch][1]
+    imports = pe_imports(os.path.join(unzipped, arch, "msitool.exe"))
     dynamic = sorted(p["name"].lower() for p in related("DYNAMIC_LINK"))
     check(f"{arch}: the bill's dynamic dependencies are its msitool.exe's imports",
           dynamic == sorted(n.lower() for n in imports), (dynamic, imports))

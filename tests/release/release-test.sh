@@ -68,12 +68,13 @@ EOF
 }
 
 # same_executable SHIPPED TESTED: SHIPPED, without its Authenticode signature if it has one, is
-# TESTED byte for byte.
+# TESTED byte for byte. The unsigned copy goes beside the releases, not among the unzipped files.
 same_executable() {
   local shipped=$1
   if (($(certificate_table_size "$shipped") > 0)); then
-    osslsigncode remove-signature -in "$shipped" -out "$shipped.unsigned" >/dev/null || return 1
-    shipped=$shipped.unsigned
+    rm -f "$work/signature-removed.exe"
+    osslsigncode remove-signature -in "$shipped" -out "$work/signature-removed.exe" >/dev/null || return 1
+    shipped=$work/signature-removed.exe
   fi
   cmp "$shipped" "$2"
 }
