@@ -125,6 +125,17 @@ TEST_F(ExecutableTest, StringTableHoldsTheTextsWithTheirBlanks) {
   }
 }
 
+// A manifest that names another architecture than its image's stops the program from starting
+// (a side-by-side configuration error).
+TEST_F(ExecutableTest, ManifestNamesTheArchitectureOfItsImage) {
+  DWORD binaryType = 0;
+  ASSERT_TRUE(GetBinaryTypeW(path_.c_str(), &binaryType));
+  const Bytes manifest = Resource(CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST);
+  const std::string text(manifest.begin(), manifest.end());
+  const std::string architecture = binaryType == SCS_64BIT_BINARY ? "amd64" : "x86";
+  EXPECT_NE(std::string::npos, text.find("processorArchitecture=\"" + architecture + "\"")) << text;
+}
+
 // A supportedOS entry for Windows 8.1 or later would change what GetVersionExW reports.
 TEST_F(ExecutableTest, ManifestRequiresAdministratorWithoutUiAccessAndDeclaresNoSupportedOs) {
   const Bytes manifest = Resource(CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST);
