@@ -15,7 +15,8 @@
                                              floor-families.exe (floor) lists each product once, in
                                              its own family or without one
   helper.py median SECONDS...                the median, in seconds
-  helper.py report RESULTS STARTUP           the Markdown tables from the raw samples
+  helper.py report RESULTS STARTUP SIZES     the Markdown tables from the raw samples and the sizes
+                                             of the executables (a preset and its bytes a line)
 """
 import json
 import os
@@ -355,7 +356,21 @@ def report_families(samples, by_rep):
         print("\n".join(goals))
 
 
-def report(results_path, startup_path):
+# Each executable, the 32-bit and the 64-bit one, at most 512 KiB.
+EXE_SIZE_LIMIT = 512 * 1024
+
+
+def report_sizes(sizes_path):
+    print("| goal | measured | met |")
+    print("|---|---:|---|")
+    with open(sizes_path, encoding="utf-8") as file:
+        for line in file:
+            preset, size = line.split()
+            print(f"| `msitool.exe` of {preset} at most {EXE_SIZE_LIMIT:,} bytes | {int(size):,} bytes | "
+                  f"{'yes' if int(size) <= EXE_SIZE_LIMIT else 'no'} |")
+
+
+def report(results_path, startup_path, sizes_path):
     samples, invocations, by_rep = read_results(results_path)
     startup_rows, startup_sizes = read_startup(startup_path)
     startup = median(startup_rows["msitool.exe /?"]) if "msitool.exe /?" in startup_rows else 0.0
@@ -373,6 +388,8 @@ def report(results_path, startup_path):
         print("|---|---:|---:|---:|---:|")
     for name, values in startup_rows.items():
         print(f"| {name} | {startup_sizes[name]} | {len(values)} | {fmt(median(values))} | {spread(values)} |")
+    print()
+    report_sizes(sizes_path)
 
 
 def main(argv):
@@ -396,8 +413,8 @@ def main(argv):
     if command == "median" and len(argv) > 2:
         print(fmt(median(argv[2:])))
         return 0
-    if command == "report" and len(argv) == 4:
-        report(argv[2], argv[3])
+    if command == "report" and len(argv) == 5:
+        report(argv[2], argv[3], argv[4])
         return 0
     print(__doc__, file=sys.stderr)
     return 2

@@ -20,9 +20,10 @@
 # whose UpgradeCode row is deleted, so that they belong to no family; they are installed once per size
 # too, and every run of the tool, the floor or `/?` starts from a fresh copy, as above.
 # Prints Markdown tables: medians per size and side with the ratios, the cost above the floor per member,
-# the goals, then the executable's size and start-up time against a trivial program. Run from anywhere;
-# everything goes into build/bench/. Where the machine cannot run 32-bit programs, the 64-bit build of
-# the same sources and 64-bit floors are measured instead.
+# the goals, then the executable's size and start-up time against a trivial program, and the size of
+# both executables, 32-bit and 64-bit, against their goal. Run from anywhere; everything goes into
+# build/bench/. Where the machine cannot run 32-bit programs, the 64-bit build of the same sources and
+# 64-bit floors are measured instead.
 #
 # Wine's installer now and then fails one command of many (one `msiexec /x` of the uninstall loop did,
 # four minutes into a run), which says nothing about the tool: a failed command of a baseline (the loops,
@@ -102,6 +103,17 @@ cmake --build --preset $preset --target msitool >"$out/build.log" 2>&1 ||
 # A private copy: the build tree may be rebuilt by others while this runs.
 cp build/$preset/bin/msitool.exe "$out/msitool.exe"
 exe=$out/msitool.exe
+# Both executables have a size goal; the other architecture's is built for its size alone.
+other_preset=windows-x64
+[[ $preset == windows-x64 ]] && other_preset=windows-x86
+log "== build (preset $other_preset, target msitool, for its size)"
+cmake --preset $other_preset >>"$out/configure.log" 2>&1 || { cat "$out/configure.log" >&2; die "cmake configure failed"; }
+cmake --build --preset $other_preset --target msitool >>"$out/build.log" 2>&1 ||
+  { tail -n 60 "$out/build.log" >&2; die "build of msitool ($other_preset) failed (log: $out/build.log)"; }
+exe_sizes=$out/sizes.tsv
+for size_preset in windows-x86 windows-x64; do
+  printf '%s\t%s\n' "$size_preset" "$(stat -c %s build/$size_preset/bin/msitool.exe)"
+done >"$exe_sizes"
 
 # The trivial program and the floors, built like the tool: static, windowed, optimised.
 printf 'int main(){return 0;}\n' >"$out/trivial.c"
@@ -434,7 +446,7 @@ fi
 echo
 echo "## msitool benchmark ($(wine --version), $(nproc) cores, $(date -u '+%Y-%m-%d %H:%M UTC'))"
 echo
-python3 "$helper" report "$results" "$startup"
+python3 "$helper" report "$results" "$startup" "$exe_sizes"
 echo
 if ((${#sizes[@]} > 0)); then
   echo "Medians of $reps repetitions$([[ $reps_50 != "$reps" ]] && echo " ($reps_50 for size 50)"), the sides taking turns to go first."

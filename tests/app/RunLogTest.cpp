@@ -22,6 +22,7 @@
 #include "support/RunningInstallation.h"
 #include "support/TemporaryFiles.h"
 #include "support/TestRegistry.h"
+#include "support/ToolTexts.h"
 
 namespace {
 
@@ -77,7 +78,7 @@ TEST_F(RunLogFile, HoldsTheHeaderEveryReportLineAndTheExitCodeEachTimeStamped) {
   EXPECT_EQ(run.exitCode, 0);
   EXPECT_EQ(run.standardError, "");
   // Without /report the lines go to the log only.
-  EXPECT_EQ(run.standardOutput, "\nQuorvin Msi Tool v12.0.111 (Release, win32-x86)\n");
+  EXPECT_EQ(run.standardOutput, kBanner);
   const std::string text = ReadFileBytes(log_);
   const std::vector<std::string> lines = Lines(text);
   ASSERT_EQ(lines.size(), 5u) << text;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/ConsoleText.h"
+#include "app/ToolVersion.h"
 #include "common/UniqueHandle.h"
 
 namespace {
@@ -50,7 +51,8 @@ TEST_F(ConsoleScreen, BannerIsWrittenToTheConsoleItself) {
   const COORD before = Cursor();
   PrintBanner();
   const COORD after = Cursor();
-  EXPECT_EQ(Row(static_cast<SHORT>(before.Y + 1)), L"Quorvin Msi Tool v12.0.111 (Release, win32-x86)");
+  EXPECT_EQ(Row(static_cast<SHORT>(before.Y + 1)),
+            L"Quorvin Msi Tool v12.0.111 " + std::wstring(kToolBuildFlavour));
   EXPECT_EQ(after.X, 0);
   EXPECT_EQ(after.Y, before.Y + 2);
 }

@@ -1,11 +1,18 @@
 #pragma once
 
+#include <cwchar>
 #include <string>
 
-// The texts that the tool writes, as the bytes that reach a redirected stream (UTF-8, plain line
-// feeds), written out here line by line and not taken from the tool's own sources.
+#include "app/ToolVersion.h"
 
-inline const std::string kBanner = "\nQuorvin Msi Tool v12.0.111 (Release, win32-x86)\n";
+// The texts that the tool writes, as the bytes that reach a redirected stream (UTF-8, plain line
+// feeds), written out here line by line and not taken from the tool's own sources; only the
+// banner's flavour, which names the architecture of the build under test, is the generated
+// header's (PrintBanner's test checks it against the compiler's target).
+
+inline const std::string kBanner =
+    "\nQuorvin Msi Tool v12.0.111 " +
+    std::string(kToolBuildFlavour, kToolBuildFlavour + std::wcslen(kToolBuildFlavour)) + "\n";
 
 // The usage text, with the executable's file name where the tool formats it in.
 inline std::string UsageText(const std::string& fileName) {
