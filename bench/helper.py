@@ -275,8 +275,31 @@ def report_actions(samples, invocations, by_rep, startup):
             tool = samples[(operation, size, "tool")]
             print(f"| `{command}` | {size} | {len(tool)} | {fmt(median(tool))} | {spread(tool)} | "
                   f"{ratio(median(tool), startup)} |")
+
+    def paired_ratio(operation, size):
+        """The median over repetitions of msitool over the `/?` that ran in the same round."""
+        ratios = [by_rep[(o, z, "tool", r)] / by_rep[(o, z, "help", r)]
+                  for (o, z, side, r) in by_rep
+                  if (o, z, side) == (operation, size, "tool") and by_rep.get((o, z, "help", r), 0) > 0]
+        return f"{median(ratios):.2f}" if ratios else "n/a"
+
+    show_sizes = sorted({k[1] for k in samples if k[0] == "showaddremoves" and k[2] == "help"})
+    if show_sizes:
+        print()
+        print("| command | members | reps | msitool median (s) | `/?` beside it, median (s) | min-max "
+              "| msitool / `/?` | paired, median of the ratios |")
+        print("|---|---:|---:|---:|---:|---:|---:|---:|")
+    for size in show_sizes:
+        tool = samples.get(("showaddremoves", size, "tool"), [])
+        help_ = samples[("showaddremoves", size, "help")]
+        if not tool:
+            continue
+        print(f"| `/showaddremoves` | {size} | {len(tool)} | {fmt(median(tool))} | {fmt(median(help_))} | "
+              f"{spread(help_)} | {ratio(median(tool), median(help_))} | {paired_ratio('showaddremoves', size)} |")
     goals = [("hide 50 members within 2x the start-up of `/?`", ("hideoldaddremoves", 50, "tool"), startup, 2.0),
-             ("show 50 hidden members within 2x the start-up of `/?`", ("showaddremoves", 50, "tool"), startup, 2.0),
+             ("show 50 hidden members within 2x the start-up of `/?`"
+              + (" (run beside it)" if ("showaddremoves", 50, "help") in medians else ""),
+              ("showaddremoves", 50, "tool"), medians.get(("showaddremoves", 50, "help"), startup), 2.0),
              ("uninstall 50 members within 1.1x its floor", ("uninstall", 50, "tool"),
               medians.get(("uninstall", 50, "floor"), 0.0), 1.1)]
     for size in (10, 50):

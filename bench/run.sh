@@ -231,8 +231,9 @@ startup=$out/startup.tsv
 
 # measure OPERATION SIZE SIDE REP: one run from a fresh copy of the installed family (the hidden one for
 # showaddremoves); appends a sample. OPERATION is hideoldaddremoves, showaddremoves, uninstall, list or
-# list-json; SIDE is tool, loop or floor. A failure of the tool or the floor stops the bench; one of the
-# loop sets baseline_failure instead, and no sample.
+# list-json; SIDE is tool, loop, floor or help (`/?` in a copy of the same prefix, which it leaves as it
+# was). A failure of the tool or the floor stops the bench; one of the loop sets baseline_failure
+# instead, and no sample.
 baseline_failure=
 measure() {
   local operation=$1 size=$2 side=$3 rep=$4
@@ -264,6 +265,13 @@ measure() {
     wine "$exe" "${switches[@]}" "/u:$upgrade" </dev/null >"$out/tool.out" 2>/dev/null || rc=$?
     t1=$(now_us)
     ((rc == 0)) || failed=1
+  elif [[ $side == help ]]; then
+    calls=1
+    t0=$(now_us)
+    wine "$exe" '/?' </dev/null >/dev/null 2>&1 || rc=$?
+    t1=$(now_us)
+    ((rc == 0)) || failed=1
+    [[ $operation == showaddremoves ]] && state=all-hidden
   elif [[ $side == floor ]]; then
     calls=1
     t0=$(now_us)
@@ -361,6 +369,9 @@ for size in "${sizes[@]}"; do
   for operation in "${operations[@]}"; do
     sides=(tool floor loop)
     [[ $operation == list* ]] && sides=(tool)
+    # The start-up of `/?` beside each run of the tool: on a shared machine the separate start-up part,
+    # minutes away, can run at another load than the runs it is compared with.
+    [[ $operation == showaddremoves ]] && sides=(tool floor loop help)
     for ((rep = 1; rep <= n; rep++)); do
       # Rotate which side goes first, so that drift on the shared machine hits every side alike.
       for ((turn = 0; turn < ${#sides[@]}; turn++)); do
@@ -498,7 +509,8 @@ if ((${#sizes[@]} > 0)); then
   echo "(the tool reads both for each hidden member); uninstall switches the installer's interface off and"
   echo "calls MsiConfigureProductExW with the tool's command line, newest first."
   echo "Above the floor: the median of msitool minus the floor of the same repetition, per member. /list rows"
-  echo "and the hide and show goals compare with the start-up of \`/?\` below."
+  echo "and the hide goal compare with the start-up of \`/?\` below; /showaddremoves with \`/?\` run in each of"
+  echo "its rounds, from a copy of the same hidden prefix (paired: the median over rounds of the ratio)."
 fi
 if ((${#families_sizes[@]} > 0)); then
   echo "/families: medians of $reps repetitions of each side, \`/families\`, its floor and \`/?\` taking turns to"
