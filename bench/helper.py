@@ -286,20 +286,19 @@ def report_actions(samples, invocations, by_rep, startup):
     show_sizes = sorted({k[1] for k in samples if k[0] == "showaddremoves" and k[2] == "help"})
     if show_sizes:
         print()
-        print("| command | members | reps | msitool median (s) | `/?` beside it, median (s) | min-max "
-              "| msitool / `/?` | paired, median of the ratios |")
-        print("|---|---:|---:|---:|---:|---:|---:|---:|")
+        print("| command | members | reps | msitool median (s) | msitool / start-up of `/?` "
+              "| `/?` beside it, median (s) | min-max | msitool / `/?` beside it | paired, median of the ratios |")
+        print("|---|---:|---:|---:|---:|---:|---:|---:|---:|")
     for size in show_sizes:
         tool = samples.get(("showaddremoves", size, "tool"), [])
         help_ = samples[("showaddremoves", size, "help")]
         if not tool:
             continue
-        print(f"| `/showaddremoves` | {size} | {len(tool)} | {fmt(median(tool))} | {fmt(median(help_))} | "
-              f"{spread(help_)} | {ratio(median(tool), median(help_))} | {paired_ratio('showaddremoves', size)} |")
+        print(f"| `/showaddremoves` | {size} | {len(tool)} | {fmt(median(tool))} | {ratio(median(tool), startup)} | "
+              f"{fmt(median(help_))} | {spread(help_)} | {ratio(median(tool), median(help_))} | "
+              f"{paired_ratio('showaddremoves', size)} |")
     goals = [("hide 50 members within 2x the start-up of `/?`", ("hideoldaddremoves", 50, "tool"), startup, 2.0),
-             ("show 50 hidden members within 2x the start-up of `/?`"
-              + (" (run beside it)" if ("showaddremoves", 50, "help") in medians else ""),
-              ("showaddremoves", 50, "tool"), medians.get(("showaddremoves", 50, "help"), startup), 2.0),
+             ("show 50 hidden members within 2x the start-up of `/?`", ("showaddremoves", 50, "tool"), startup, 2.0),
              ("uninstall 50 members within 1.1x its floor", ("uninstall", 50, "tool"),
               medians.get(("uninstall", 50, "floor"), 0.0), 1.1)]
     for size in (10, 50):

@@ -369,8 +369,8 @@ for size in "${sizes[@]}"; do
   for operation in "${operations[@]}"; do
     sides=(tool floor loop)
     [[ $operation == list* ]] && sides=(tool)
-    # The start-up of `/?` beside each run of the tool: on a shared machine the separate start-up part,
-    # minutes away, can run at another load than the runs it is compared with.
+    # `/?` beside each run of the tool, from a fresh copy of the same prefix as the tool's: the start-up
+    # part runs minutes away, in a few seconds, at whatever load the shared machine has then.
     [[ $operation == showaddremoves ]] && sides=(tool floor loop help)
     for ((rep = 1; rep <= n; rep++)); do
       # Rotate which side goes first, so that drift on the shared machine hits every side alike.
@@ -509,8 +509,9 @@ if ((${#sizes[@]} > 0)); then
   echo "(the tool reads both for each hidden member); uninstall switches the installer's interface off and"
   echo "calls MsiConfigureProductExW with the tool's command line, newest first."
   echo "Above the floor: the median of msitool minus the floor of the same repetition, per member. /list rows"
-  echo "and the hide goal compare with the start-up of \`/?\` below; /showaddremoves with \`/?\` run in each of"
-  echo "its rounds, from a copy of the same hidden prefix (paired: the median over rounds of the ratio)."
+  echo "and the hide and show goals compare with the start-up of \`/?\` below; /showaddremoves also with \`/?\`"
+  echo "run in each of its rounds, from a fresh copy of the hidden prefix as the tool's run is (paired: the"
+  echo "median over rounds of the ratio)."
 fi
 if ((${#families_sizes[@]} > 0)); then
   echo "/families: medians of $reps repetitions of each side, \`/families\`, its floor and \`/?\` taking turns to"
