@@ -5,9 +5,11 @@
   helper.py products SIZE                    SIZE products for /families: families of 1 to 5 members
                                              and products without an upgrade code, a line each
   helper.py check STATE FAMILY DUMP32 DUMP64 [PREFIX]
-                                             STATE is installed, hidden or removed; exits 1 with the
-                                             reasons on stderr when the registry (and, for removed, the
-                                             Program Files folders under PREFIX) is not in that state
+                                             STATE is installed, hidden (every member but the newest),
+                                             all-hidden, shown (no member hidden, as installed) or
+                                             removed; exits 1 with the reasons on stderr when the
+                                             registry (and, for removed, the Program Files folders
+                                             under PREFIX) is not in that state
   helper.py listed OPERATION FAMILY OUTPUT   exits 1 unless the output of /list (OPERATION list) or
                                              /list /json (list-json) names every member of FAMILY
   helper.py families-listed SIDE PRODUCTS OUTPUT
@@ -83,6 +85,9 @@ def read_family(path):
     return upgrade, members
 
 
+CHECK_STATES = ("installed", "hidden", "all-hidden", "shown", "removed")
+
+
 def check(state, family_path, dump32, dump64, prefix=None):
     _, members = read_family(family_path)
     views = {"x86": read_dump(dump32), "x64": read_dump(dump64)}
@@ -110,8 +115,10 @@ def check(state, family_path, dump32, dump64, prefix=None):
         hidden = own.get("SystemComponent")
         if state == "installed" and hidden is not None:
             problems.append(f"member {index} {product}: SystemComponent already set ({hidden})")
-        if state == "hidden":
-            want = None if index == newest[0] else "0x1"
+        if state == "shown" and hidden is not None:
+            problems.append(f"member {index} {product}: still hidden (SystemComponent {hidden})")
+        if state in ("hidden", "all-hidden"):
+            want = None if state == "hidden" and index == newest[0] else "0x1"
             if hidden != want:
                 problems.append(f"member {index} {product}: SystemComponent is {hidden}, expected {want}")
     for problem in problems[:20]:
@@ -242,11 +249,11 @@ def report_actions(samples, invocations, by_rep, startup):
 
     medians = {key: median(values) for key, values in samples.items()}
     operations = {key[0] for key in samples}
-    if operations & {"hideoldaddremoves", "uninstall"}:
+    if operations & {"hideoldaddremoves", "showaddremoves", "uninstall"}:
         print("| operation | members | reps | msitool median (s) | min-max | floor (s) | msitool/floor "
               "| above floor, paired (ms per member) | loop (s) | loop wine calls | loop/msitool |")
         print("|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
-    for operation in ("hideoldaddremoves", "uninstall"):
+    for operation in ("hideoldaddremoves", "showaddremoves", "uninstall"):
         for size in sorted({k[1] for k in samples if k[0] == operation}):
             tool = samples.get((operation, size, "tool"), [])
             if not tool:
@@ -269,7 +276,30 @@ def report_actions(samples, invocations, by_rep, startup):
             tool = samples[(operation, size, "tool")]
             print(f"| `{command}` | {size} | {len(tool)} | {fmt(median(tool))} | {spread(tool)} | "
                   f"{ratio(median(tool), startup)} |")
+
+    def paired_ratio(operation, size):
+        """The median over repetitions of msitool over the `/?` that ran in the same round."""
+        ratios = [by_rep[(o, z, "tool", r)] / by_rep[(o, z, "help", r)]
+                  for (o, z, side, r) in by_rep
+                  if (o, z, side) == (operation, size, "tool") and by_rep.get((o, z, "help", r), 0) > 0]
+        return f"{median(ratios):.2f}" if ratios else "n/a"
+
+    show_sizes = sorted({k[1] for k in samples if k[0] == "showaddremoves" and k[2] == "help"})
+    if show_sizes:
+        print()
+        print("| command | members | reps | msitool median (s) | msitool / start-up of `/?` "
+              "| `/?` beside it, median (s) | min-max | msitool / `/?` beside it | paired, median of the ratios |")
+        print("|---|---:|---:|---:|---:|---:|---:|---:|---:|")
+    for size in show_sizes:
+        tool = samples.get(("showaddremoves", size, "tool"), [])
+        help_ = samples[("showaddremoves", size, "help")]
+        if not tool:
+            continue
+        print(f"| `/showaddremoves` | {size} | {len(tool)} | {fmt(median(tool))} | {ratio(median(tool), startup)} | "
+              f"{fmt(median(help_))} | {spread(help_)} | {ratio(median(tool), median(help_))} | "
+              f"{paired_ratio('showaddremoves', size)} |")
     goals = [("hide 50 members within 2x the start-up of `/?`", ("hideoldaddremoves", 50, "tool"), startup, 2.0),
+             ("show 50 hidden members within 2x the start-up of `/?`", ("showaddremoves", 50, "tool"), startup, 2.0),
              ("uninstall 50 members within 1.1x its floor", ("uninstall", 50, "tool"),
               medians.get(("uninstall", 50, "floor"), 0.0), 1.1)]
     for size in (10, 50):
@@ -400,7 +430,7 @@ def main(argv):
         for member in members:
             print("\t".join(str(field) for field in member))
         return 0
-    if command == "check" and len(argv) in (6, 7):
+    if command == "check" and len(argv) in (6, 7) and argv[2] in CHECK_STATES:
         return check(argv[2], argv[3], argv[4], argv[5], argv[6] if len(argv) == 7 else None)
     if command == "products" and len(argv) == 3:
         for product in products(int(argv[2])):

@@ -4,6 +4,10 @@
 #   /hideoldaddremoves  versus  one `wine reg query` per older member and view, plus one `wine reg add`
 #                               where the entry exists; floor: bench/floor-hide.c, given the older
 #                               members' codes, sets SystemComponent in each view in one process;
+#   /showaddremoves     of a family whose every entry is hidden, against the start-up of `/?` in the
+#                       same run and against one `wine reg delete ... /v SystemComponent /f` per member
+#                       and view; floor: bench/floor-show.c, given every member's code, deletes
+#                       SystemComponent in each view in one process;
 #   /uninstall          versus  one `wine msiexec /x {ProductCode} /qn` per member; floor:
 #                               bench/floor-uninstall.c, given the codes newest first, calls
 #                               MsiConfigureProductExW with the tool's command line in one process;
@@ -14,8 +18,9 @@
 #                       for each one's name and version, and MsiEnumProductsW for the products no family
 #                       holds, in one process.
 # Families of 1, 10 and 50 real packages (built with wixl, half x86 and half x64) are installed once per
-# size; every measured run starts from a fresh copy of that installed prefix, with its wineserver and
-# Wine's system processes already running, and is checked afterwards (entries hidden, keys gone).
+# size (and, for /showaddremoves, copied once more with every entry hidden); every measured run starts
+# from a fresh copy of that prefix, with its wineserver and Wine's system processes already running, and
+# is checked afterwards (entries hidden or shown, keys gone).
 # The /families products (helper.py products) come in families of 1 to 5 members, with some packages
 # whose UpgradeCode row is deleted, so that they belong to no family; they are installed once per size
 # too, and every run of the tool, the floor or `/?` starts from a fresh copy, as above.
@@ -31,17 +36,17 @@
 # copy, and the report's notes say so. A failure of the tool or of a floor, or a failed retry, stops the
 # bench.
 #
-# Knobs (environment): BENCH_PARTS, the parts to run (default "hide uninstall list families startup"),
-# BENCH_SIZES (family sizes for hide, uninstall and list; default "1 10 50"), BENCH_FAMILIES_SIZES
-# (installed products for /families; default "1 50 300"), BENCH_REPS (5), BENCH_REPS_50 (repetitions
-# for family size 50, default BENCH_REPS), BENCH_STARTUP_RUNS (10).
+# Knobs (environment): BENCH_PARTS, the parts to run (default "hide show uninstall list families
+# startup"), BENCH_SIZES (family sizes for hide, show, uninstall and list; default "1 10 50"),
+# BENCH_FAMILIES_SIZES (installed products for /families; default "1 50 300"), BENCH_REPS (5),
+# BENCH_REPS_50 (repetitions for family size 50, default BENCH_REPS), BENCH_STARTUP_RUNS (10).
 set -euo pipefail
 
 started_us=${EPOCHREALTIME//[!0-9]/}
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$repo"
 
-all_parts="hide uninstall list families startup"
+all_parts="hide show uninstall list families startup"
 read -r -a parts <<<"${BENCH_PARTS:-$all_parts}"
 read -r -a sizes <<<"${BENCH_SIZES:-1 10 50}"
 read -r -a families_sizes <<<"${BENCH_FAMILIES_SIZES:-1 50 300}"
@@ -119,6 +124,7 @@ done >"$exe_sizes"
 printf 'int main(){return 0;}\n' >"$out/trivial.c"
 $cc -static -mwindows -o "$out/trivial.exe" "$out/trivial.c"
 $cc -O2 -static -municode -mwindows -o "$out/floor-hide.exe" bench/floor-hide.c
+$cc -O2 -static -municode -mwindows -o "$out/floor-show.exe" bench/floor-show.c
 $cc -O2 -static -municode -mwindows -o "$out/floor-uninstall.exe" bench/floor-uninstall.c -lmsi
 $cc -O2 -static -municode -mwindows -o "$out/floor-families.exe" bench/floor-families.c -lmsi
 
@@ -203,6 +209,24 @@ build_family() {
   # Stopping the server writes the registry to disk; the copies are made from the files.
   stop_server "$template"
 }
+# hide_family SIZE: build/bench/prefix/family-SIZE-hidden, a copy of the installed family with every
+# member's entry hidden, which /showaddremoves is timed from. floor-hide.exe, given every member's code,
+# writes SystemComponent = 1 as the tool's hiding does (a REG_DWORD in the uninstall key, nothing in
+# the installer's record), in one process: the tool's /hideoldaddremoves would leave the newest visible
+# and need a second program anyway, and the state the showing starts from should not rest on the
+# tool's own hiding.
+hide_family() {
+  local size=$1 template=$prefixes/family-$1-hidden
+  local -a codes
+  mapfile -t codes < <(family_codes "$size")
+  clone_prefix "$prefixes/family-$size" "$template"
+  start_server "$template"
+  WINEPREFIX=$template wine "$out/floor-hide.exe" "${codes[@]}" </dev/null >/dev/null 2>&1 ||
+    die "floor-hide.exe could not hide the family of $size in $template"
+  check_state all-hidden "$out/packages/$size/family.tsv" "$template" ||
+    die "family of $size is not hidden whole as expected"
+  stop_server "$template"
+}
 family_upgrade() { awk -F'\t' '$1 == "upgrade" { print $2 }' "$out/packages/$1/family.tsv"; }
 family_codes() { awk -F'\t' '$1 != "upgrade" { print $4 }' "$out/packages/$1/family.tsv"; }
 # The members other than the newest (the newest has the highest index), as the loop an administrator
@@ -217,9 +241,11 @@ startup=$out/startup.tsv
 : >"$results"
 : >"$startup"
 
-# measure OPERATION SIZE SIDE REP: one run from a fresh copy of the installed family; appends a sample.
-# OPERATION is hideoldaddremoves, uninstall, list or list-json; SIDE is tool, loop or floor. A failure
-# of the tool or the floor stops the bench; one of the loop sets baseline_failure instead, and no sample.
+# measure OPERATION SIZE SIDE REP: one run from a fresh copy of the installed family (the hidden one for
+# showaddremoves); appends a sample. OPERATION is hideoldaddremoves, showaddremoves, uninstall, list or
+# list-json; SIDE is tool, loop, floor or help (`/?` in a copy of the same prefix, which it leaves as it
+# was). A failure of the tool or the floor stops the bench; one of the loop sets baseline_failure
+# instead, and no sample.
 baseline_failure=
 measure() {
   local operation=$1 size=$2 side=$3 rep=$4
@@ -231,6 +257,10 @@ measure() {
     hideoldaddremoves)
       mapfile -t codes < <(family_older_codes "$size")
       state=hidden switches=(/hideoldaddremoves) floor=$out/floor-hide.exe ;;
+    showaddremoves)
+      mapfile -t codes < <(family_codes "$size")
+      template=$prefixes/family-$size-hidden
+      state=shown switches=(/showaddremoves) floor=$out/floor-show.exe ;;
     uninstall)
       mapfile -t codes < <(family_codes_newest_first "$size")
       state=removed switches=(/uninstall) floor=$out/floor-uninstall.exe ;;
@@ -247,6 +277,13 @@ measure() {
     wine "$exe" "${switches[@]}" "/u:$upgrade" </dev/null >"$out/tool.out" 2>/dev/null || rc=$?
     t1=$(now_us)
     ((rc == 0)) || failed=1
+  elif [[ $side == help ]]; then
+    calls=1
+    t0=$(now_us)
+    wine "$exe" '/?' </dev/null >/dev/null 2>&1 || rc=$?
+    t1=$(now_us)
+    ((rc == 0)) || failed=1
+    [[ $operation == showaddremoves ]] && state=all-hidden
   elif [[ $side == floor ]]; then
     calls=1
     t0=$(now_us)
@@ -266,6 +303,19 @@ measure() {
             failed=1 first_failure="wine reg add ... $code /reg:$view failed (exit code $rc)"
           fi
         fi
+      done
+    done
+    t1=$(now_us)
+  elif [[ $operation == showaddremoves ]]; then
+    # No probe first, unlike the hide loop: a deletion creates no key, so the administrator deletes in
+    # both views and lets the view without the key fail (`2>nul`). The check afterwards tells whether
+    # every entry shows, which a failed deletion where the key is would not.
+    t0=$(now_us)
+    for code in "${codes[@]}"; do
+      for view in 32 64; do
+        calls=$((calls + 1))
+        wine reg delete "$uninstall_key\\$code" /v SystemComponent /f /reg:$view </dev/null >/dev/null 2>&1 ||
+          true
       done
     done
     t1=$(now_us)
@@ -318,17 +368,22 @@ measure_retrying_loop() {
 
 operations=()
 runs_part hide && operations+=(hideoldaddremoves)
+runs_part show && operations+=(showaddremoves)
 runs_part uninstall && operations+=(uninstall)
 runs_part list && operations+=(list list-json)
 ((${#operations[@]} > 0)) || sizes=()
 for size in "${sizes[@]}"; do
   log "== family of $size: packages and install"
   build_family "$size"
+  if runs_part show; then hide_family "$size"; fi
   n=$reps
   ((size == 50)) && n=$reps_50
   for operation in "${operations[@]}"; do
     sides=(tool floor loop)
     [[ $operation == list* ]] && sides=(tool)
+    # `/?` beside each run of the tool, from a fresh copy of the same prefix as the tool's: the start-up
+    # part runs minutes away, in a few seconds, at whatever load the shared machine has then.
+    [[ $operation == showaddremoves ]] && sides=(tool floor loop help)
     for ((rep = 1; rep <= n; rep++)); do
       # Rotate which side goes first, so that drift on the shared machine hits every side alike.
       for ((turn = 0; turn < ${#sides[@]}; turn++)); do
@@ -451,17 +506,24 @@ echo
 if ((${#sizes[@]} > 0)); then
   echo "Medians of $reps repetitions$([[ $reps_50 != "$reps" ]] && echo " ($reps_50 for size 50)"), the sides taking turns to go first."
   echo "Each run starts from a fresh copy of the installed family with its wineserver already running and is"
-  echo "checked afterwards (hidden: SystemComponent=1 on every older member, none on the newest; uninstall:"
-  echo "no member's Uninstall key in either view, no member's folder left)."
+  echo "checked afterwards (hidden: SystemComponent=1 on every older member, none on the newest; show: none on"
+  echo "any member, its DisplayName still there; uninstall: no member's Uninstall key in either view, no"
+  echo "member's folder left). /showaddremoves starts from a copy with every member hidden (by floor-hide.exe)."
   echo "The hide loop lists only the members older than the newest (the administrator knows the product"
   echo "codes and which is newest): per member one \`wine reg query ... /v DisplayName\` per view and one"
   echo "\`wine reg add ... SystemComponent\` where it exists; for one member it has nothing to do."
+  echo "The show loop runs one \`wine reg delete ... /v SystemComponent /f\` per member and view, with no probe:"
+  echo "a deletion creates nothing, and where the key is not in that view it fails harmlessly."
   echo "The uninstall loop runs one \`wine msiexec /x {ProductCode} /qn\` per member."
   echo "The floors (bench/floor-*.c, built like the tool) are given the codes the loops are given, in one process:"
-  echo "hide sets SystemComponent where each older member's key opens in each view; uninstall switches the"
-  echo "installer's interface off and calls MsiConfigureProductExW with the tool's command line, newest first."
+  echo "hide sets SystemComponent where each older member's key opens in each view; show deletes it where"
+  echo "each member's key opens in each view, reading neither the installer's record nor the cached package"
+  echo "(the tool reads both for each hidden member); uninstall switches the installer's interface off and"
+  echo "calls MsiConfigureProductExW with the tool's command line, newest first."
   echo "Above the floor: the median of msitool minus the floor of the same repetition, per member. /list rows"
-  echo "compare with the start-up of \`/?\` below."
+  echo "and the hide and show goals compare with the start-up of \`/?\` below; /showaddremoves also with \`/?\`"
+  echo "run in each of its rounds, from a fresh copy of the hidden prefix as the tool's run is (paired: the"
+  echo "median over rounds of the ratio)."
 fi
 if ((${#families_sizes[@]} > 0)); then
   echo "/families: medians of $reps repetitions of each side, \`/families\`, its floor and \`/?\` taking turns to"
