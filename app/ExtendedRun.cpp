@@ -49,13 +49,15 @@ void ListFamily(const ActionRun& run, ProductFamily& family, RunResult& result) 
   if (result.listing.empty()) {
     run.report.WriteLine(NoMembersLine(run.options.upgradeCode));
   }
-  const bool anyVisible = std::any_of(result.listing.begin(), result.listing.end(),
-                                      [](const MemberListing& member) { return member.VisibleEntries() > 0; });
-  if (!anyVisible && family.ShowsNoEntryButCould()) {
+  if (family.ShowsNoEntryButCould()) {
     run.report.WriteLine(NoVisibleEntryLine(run.options.upgradeCode));
   }
   result.summary = RunSummary{};
   result.summary->members = result.listing.size();
+  result.summary->otherUser = static_cast<std::size_t>(
+      std::count_if(result.listing.begin(), result.listing.end(), [](const MemberListing& member) {
+        return member.context == MemberIdentity::Context::kOtherUser;
+      }));
   result.exitCode = kExitSuccess;
 }
 

@@ -64,6 +64,8 @@ const wchar_t* ResultName(const MemberOutcome& outcome) {
       return L"kept-newest";
     case MemberOutcome::Kind::kKeptByKeepNewest:
       return L"kept-keepnewest";
+    case MemberOutcome::Kind::kOtherUser:
+      return L"other-user";
     case MemberOutcome::Kind::kHide:
       return outcome.hide.AnyFailed()   ? L"not-hidden"
              : outcome.hide.AnyHidden() ? L"hidden"
@@ -115,6 +117,9 @@ void Identity(JsonWriter& json, const MemberIdentity& member) {
   TextOrNull(json, L"version", member.versionString);
   TextOrNull(json, L"name", member.productName);
   StringOrNull(json, L"context", ContextWord(member.context));
+  // Whose install another user's member is; null for every other member.
+  TextOrNull(json, L"userSid", member.userSid);
+  StringOrNull(json, L"userName", member.userName ? member.userName->c_str() : nullptr);
 }
 
 void Entries(JsonWriter& json, const ProductListing& product) {
@@ -164,10 +169,10 @@ void ListedMember(JsonWriter& json, const MemberListing& member) {
   Entries(json, member);
   json.Key(L"plan");
   json.BeginObject();
-  StringOrNull(json, L"hide", member.keptByHide ? L"keep" : L"hide");
-  json.Key(L"uninstallOrder");
-  json.Number(member.removalPosition);
-  StringOrNull(json, L"keepNewest", member.keptByKeepNewest() ? L"keep" : L"remove");
+  const bool left = member.context == MemberIdentity::Context::kOtherUser;
+  StringOrNull(json, L"hide", left ? L"leave" : member.keptByHide ? L"keep" : L"hide");
+  NumberOrNull(json, L"uninstallOrder", !left, member.removalPosition);
+  StringOrNull(json, L"keepNewest", left ? L"leave" : member.keptByKeepNewest() ? L"keep" : L"remove");
   json.EndObject();
   json.EndObject();
 }
@@ -208,6 +213,8 @@ void ActedMember(JsonWriter& json, const MemberOutcome& outcome, const RunResult
   MemberIdentity identity;
   identity.productCode = outcome.productCode;
   identity.versionString = outcome.versionString;
+  identity.userSid = outcome.userSid;
+  identity.userName = outcome.userName;
   for (const MemberIdentity& member : result.members) {
     if (member.productCode == outcome.productCode) {
       identity = member;
@@ -249,6 +256,7 @@ void Count(JsonWriter& json, std::wstring_view key, std::size_t count) {
 void Summary(JsonWriter& json, ExtendedAction action, const RunSummary& summary) {
   json.BeginObject();
   Count(json, L"members", summary.members);
+  Count(json, L"otherUser", summary.otherUser);
   if (action == ExtendedAction::kHideOld) {
     Count(json, L"hidden", summary.hidden);
     Count(json, L"kept", summary.kept);

@@ -124,6 +124,22 @@ std::wstring Count(std::size_t count, const wchar_t* word) {
   return std::to_wstring(count) + L' ' + word;
 }
 
+// " sid=S-1-5-21-... user=DOMAIN\u005Cname": whose install another user's member is; without
+// user= when the SID names no account this machine resolves.
+std::wstring UserFields(const std::wstring& userSid, const std::optional<std::wstring>& userName) {
+  std::wstring fields = L" sid=" + EscapeForRecord(userSid, /*oneToken=*/true);
+  if (userName) {
+    fields += L" user=" + EscapeForRecord(*userName, /*oneToken=*/true);
+  }
+  return fields;
+}
+
+// ", 2 other-user" when a run left another user's members, so that other machines' lines stay as
+// they were.
+std::wstring OtherUserCount(const RunSummary& summary) {
+  return summary.otherUser > 0 ? L", " + Count(summary.otherUser, L"other-user") : L"";
+}
+
 }  // namespace
 
 const wchar_t* EntryWord(EntryState state) {
@@ -144,6 +160,8 @@ const wchar_t* ContextWord(MemberIdentity::Context context) {
       return L"per-machine";
     case MemberIdentity::Context::kPerUser:
       return L"per-user";
+    case MemberIdentity::Context::kOtherUser:
+      return L"other-user";
     case MemberIdentity::Context::kUnknown:
       break;
   }
@@ -200,6 +218,9 @@ std::wstring OutcomeLine(const MemberOutcome& outcome) {
       return Head(outcome.productCode, outcome.versionString) + L" kept newest";
     case MemberOutcome::Kind::kRemoval:
       return RemovalLine(outcome);
+    case MemberOutcome::Kind::kOtherUser:
+      return Head(outcome.productCode, outcome.versionString) + L" other-user" +
+             UserFields(outcome.userSid, outcome.userName);
     case MemberOutcome::Kind::kKeptByKeepNewest:
       break;
   }
@@ -209,14 +230,15 @@ std::wstring OutcomeLine(const MemberOutcome& outcome) {
 std::wstring HideSummaryLine(const RunSummary& summary, int exitCode) {
   return L"summary: " + Count(summary.members, L"members, ") + Count(summary.hidden, L"hidden, ") +
          Count(summary.kept, L"kept, ") + Count(summary.noEntry, L"no-entry, ") +
-         Count(summary.failed, L"failed; ") + L"exit code " + std::to_wstring(exitCode);
+         Count(summary.failed, L"failed") + OtherUserCount(summary) + L"; exit code " +
+         std::to_wstring(exitCode);
 }
 
 std::wstring ShowSummaryLine(const RunSummary& summary, int exitCode) {
   return L"summary: " + Count(summary.members, L"members, ") + Count(summary.shown, L"shown, ") +
          Count(summary.alreadyVisible, L"already-visible, ") + Count(summary.keptHidden, L"kept-hidden, ") +
-         Count(summary.noEntry, L"no-entry, ") + Count(summary.failed, L"failed; ") + L"exit code " +
-         std::to_wstring(exitCode);
+         Count(summary.noEntry, L"no-entry, ") + Count(summary.failed, L"failed") + OtherUserCount(summary) +
+         L"; exit code " + std::to_wstring(exitCode);
 }
 
 std::wstring RemovalSummaryLine(const RunSummary& summary, int exitCode) {
@@ -226,7 +248,7 @@ std::wstring RemovalSummaryLine(const RunSummary& summary, int exitCode) {
   return L"summary: " + Count(summary.members, L"members, ") +
          Count(summary.removed, L"removed, ") + Count(summary.restartNeeded, L"restart-needed, ") +
          Count(summary.kept, L"kept, ") + Count(summary.failed, L"failed") + blockedCount +
-         L"; exit code " + std::to_wstring(exitCode);
+         OtherUserCount(summary) + L"; exit code " + std::to_wstring(exitCode);
 }
 
 namespace {
@@ -236,6 +258,9 @@ std::wstring ContextAndEntries(const ProductListing& product) {
   const wchar_t* const context = ContextWord(product.context);
   std::wstring fields = L" ";
   fields += context != nullptr ? context : L"unknown-context";
+  if (product.context == MemberIdentity::Context::kOtherUser) {
+    fields += UserFields(product.userSid, product.userName);
+  }
   fields += L" 32-bit=";
   fields += EntryWord(product.entry32);
   fields += L" 64-bit=";
@@ -251,9 +276,13 @@ std::wstring NameField(const ProductListing& product) {
 
 std::wstring ListingLine(const MemberListing& member) {
   std::wstring line = Head(member.productCode, member.versionString) + ContextAndEntries(member);
-  line += member.keptByHide ? L" hide=keep" : L" hide=hide";
-  line += L" uninstall=" + std::to_wstring(member.removalPosition);
-  line += member.keptByKeepNewest() ? L" keepnewest=keep" : L" keepnewest=remove";
+  if (member.context == MemberIdentity::Context::kOtherUser) {
+    line += L" hide=leave uninstall=leave keepnewest=leave";  // no action of this run touches it
+  } else {
+    line += member.keptByHide ? L" hide=keep" : L" hide=hide";
+    line += L" uninstall=" + std::to_wstring(member.removalPosition);
+    line += member.keptByKeepNewest() ? L" keepnewest=keep" : L" keepnewest=remove";
+  }
   return line + NameField(member);
 }
 
@@ -279,7 +308,7 @@ std::wstring FamiliesSummaryLine(const RunSummary& summary, int exitCode) {
          Count(summary.severalVisibleEntries, L"several-visible-entries") +
          // Shown only when there is one, so that the lines of other machines stay as they were.
          (summary.noVisibleEntry > 0 ? L", " + Count(summary.noVisibleEntry, L"no-visible-entry") : L"") +
-         L"; exit code " + std::to_wstring(exitCode);
+         OtherUserCount(summary) + L"; exit code " + std::to_wstring(exitCode);
 }
 
 std::wstring NoMembersLine(std::wstring_view upgradeCode) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,11 +28,13 @@ std::wstring EscapeCommandLine(std::wstring_view commandLine);
 // "visible", "hidden" or "none": where an uninstall entry stands, as /list says it.
 const wchar_t* EntryWord(EntryState state);
 
-// "per-machine" or "per-user"; nullptr when the installer finds the product in neither.
+// "per-machine", "per-user" (the running user's) or "other-user"; nullptr when no user has it
+// installed.
 const wchar_t* ContextWord(MemberIdentity::Context context);
 
 // "{CODE} 1.0.0 hidden 32-bit 64-bit", "... kept newest", "... removed restart-needed", "... gone",
-// "... shown 32-bit", "... kept-hidden by-package", "... not-shown 64-bit error=5"
+// "... shown 32-bit", "... kept-hidden by-package", "... not-shown 64-bit error=5",
+// "... other-user sid=S-1-5-21-1-2-3-1001 user=LAB\u005Cana" (user= only when the SID resolves)
 std::wstring OutcomeLine(const MemberOutcome& outcome);
 
 // What showing came to for a member, as one word: "shown", "already-visible", "kept-hidden",
@@ -43,11 +46,14 @@ std::wstring ShowSummaryLine(const RunSummary& summary, int exitCode);
 
 // "summary: 3 members, 2 hidden, 1 kept, 0 no-entry, 0 failed; exit code 0" for hiding, and
 // "summary: 3 members, 2 removed, 1 restart-needed, 1 kept, 0 failed; exit code 3010" for removal.
+// Every summary ends its counts with ", 1 other-user" when another user's members were left.
 std::wstring HideSummaryLine(const RunSummary& summary, int exitCode);
 std::wstring RemovalSummaryLine(const RunSummary& summary, int exitCode);
 
 // "{CODE} 1.0.0 per-machine 32-bit=visible 64-bit=none hide=hide uninstall=3 keepnewest=remove
-// name=Quorvin Sample": the name last, since it may hold spaces.
+// name=Quorvin Sample": the name last, since it may hold spaces. Another user's member:
+// "{CODE} 2.0.0 other-user sid=S-... user=... 32-bit=... 64-bit=... hide=leave uninstall=leave
+// keepnewest=leave name=...".
 std::wstring ListingLine(const MemberListing& member);
 
 // "{UPGRADECODE} family members=2 visible-entries=2": a family's record, before its members'; a

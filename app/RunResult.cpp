@@ -1,10 +1,14 @@
 #include "app/RunResult.h"
 
+#include <algorithm>
+
 RunSummary Summarize(const std::vector<MemberOutcome>& outcomes) {
   RunSummary summary;
   summary.members = outcomes.size();
   for (const MemberOutcome& outcome : outcomes) {
-    if (outcome.kind == MemberOutcome::Kind::kKeptNewest ||
+    if (outcome.kind == MemberOutcome::Kind::kOtherUser) {
+      ++summary.otherUser;
+    } else if (outcome.kind == MemberOutcome::Kind::kKeptNewest ||
         outcome.kind == MemberOutcome::Kind::kKeptByKeepNewest) {
       ++summary.kept;
     } else if (outcome.kind == MemberOutcome::Kind::kShow) {
@@ -39,6 +43,10 @@ RunSummary Summarize(const InstalledFamilies& installed) {
     summary.members += family.members.size();
     summary.severalVisibleEntries += family.VisibleEntries() > 1 ? 1 : 0;
     summary.noVisibleEntry += family.noVisibleEntry ? 1 : 0;
+    summary.otherUser += static_cast<std::size_t>(
+        std::count_if(family.members.begin(), family.members.end(), [](const ProductListing& member) {
+          return member.context == MemberIdentity::Context::kOtherUser;
+        }));
   }
   return summary;
 }

@@ -25,6 +25,7 @@ struct RunSummary {
   std::size_t shown = 0;           // showing: shown in at least one view, none failed
   std::size_t alreadyVisible = 0;  // showing: nothing hidden to show
   std::size_t keptHidden = 0;      // showing: hidden, and kept so (see ShowOutcome::Kept)
+  std::size_t otherUser = 0;       // another user's members, left as they are (in members too)
   // /families: the members count those of the families listed
   std::size_t families = 0;
   std::size_t withoutFamily = 0;          // installed products that no family holds

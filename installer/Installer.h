@@ -23,11 +23,19 @@ class Installer {
                                                 const wchar_t* property, wchar_t* value,
                                                 unsigned long* length) = 0;
 
-  // MsiGetProductInfoExW for the current user (no user SID) in one install context (1 per-user
-  // managed, 2 per-user unmanaged, 4 per-machine): fails when the product is not installed there.
-  [[nodiscard]] virtual unsigned GetProductInfoEx(const wchar_t* productCode, int context,
-                                                  const wchar_t* property, wchar_t* value,
-                                                  unsigned long* length) = 0;
+  // MsiGetProductInfoExW for one user (userSid; nullptr is the current user) in one install
+  // context (1 per-user managed, 2 per-user unmanaged, 4 per-machine, which takes no user): fails
+  // when the product is not installed there.
+  [[nodiscard]] virtual unsigned GetProductInfoEx(const wchar_t* productCode, const wchar_t* userSid,
+                                                  int context, const wchar_t* property,
+                                                  wchar_t* value, unsigned long* length) = 0;
+
+  // MsiEnumProductsExW for one product code, every user (s-1-1-0) and every context: the
+  // index-th installation of it, with its context and the installing user's SID (empty for a
+  // per-machine one; sidLength in characters both ways). Any other result than 0 ends the list.
+  [[nodiscard]] virtual unsigned EnumInstallations(const wchar_t* productCode, unsigned long index,
+                                                   int* context, wchar_t* sid,
+                                                   unsigned long* sidLength) = 0;
 
   // MsiSetInternalUI with no window: returns the level that was set before.
   [[nodiscard]] virtual int SetInternalUI(int level) = 0;

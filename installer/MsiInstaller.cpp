@@ -23,6 +23,9 @@ using UniqueMsiHandle = UniqueHandle<MSIHANDLE, MsiCloseHandle>;
 constexpr const wchar_t* kPropertyQuery = L"SELECT `Value` FROM `Property` WHERE `Property` = ?";
 constexpr unsigned kValueField = 1;
 
+// The user SID that asks MsiEnumProductsExW about every user of the machine.
+constexpr const wchar_t* kEveryUser = L"s-1-1-0";
+
 class MsiInstaller final : public Installer {
  public:
   unsigned EnumRelatedProducts(const wchar_t* upgradeCode, unsigned long index,
@@ -42,13 +45,25 @@ class MsiInstaller final : public Installer {
     return result;
   }
 
-  unsigned GetProductInfoEx(const wchar_t* productCode, int context, const wchar_t* property,
-                            wchar_t* value, unsigned long* length) override {
+  unsigned GetProductInfoEx(const wchar_t* productCode, const wchar_t* userSid, int context,
+                            const wchar_t* property, wchar_t* value, unsigned long* length) override {
     DWORD size = *length;
-    const unsigned result =
-        MsiGetProductInfoExW(productCode, /*szUserSid=*/nullptr,
-                             static_cast<MSIINSTALLCONTEXT>(context), property, value, &size);
+    const unsigned result = MsiGetProductInfoExW(
+        productCode, context == MSIINSTALLCONTEXT_MACHINE ? nullptr : userSid,
+        static_cast<MSIINSTALLCONTEXT>(context), property, value, &size);
     *length = size;
+    return result;
+  }
+
+  unsigned EnumInstallations(const wchar_t* productCode, unsigned long index, int* context,
+                             wchar_t* sid, unsigned long* sidLength) override {
+    MSIINSTALLCONTEXT installed = MSIINSTALLCONTEXT_NONE;
+    DWORD size = *sidLength;
+    const unsigned result =
+        MsiEnumProductsExW(productCode, kEveryUser, MSIINSTALLCONTEXT_ALL, index,
+                           /*szInstalledProductCode=*/nullptr, &installed, sid, &size);
+    *context = static_cast<int>(installed);
+    *sidLength = size;
     return result;
   }
 

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "common/TextSearch.h"
+#include "common/UserAccount.h"
 #include "products/ProductFamily.h"
 
 namespace {
@@ -65,7 +66,7 @@ InstalledFamilies ListInstalledFamilies(installer::Installer& installer,
     if (family.members.empty()) {
       continue;
     }
-    family.noVisibleEntry = family.VisibleEntries() == 0 && related.ShowsNoEntryButCould();
+    family.noVisibleEntry = related.ShowsNoEntryButCould();
     installed.families.push_back(std::move(family));
     for (const ProductListing& member : installed.families.back().members) {
       inAFamily.insert(member.productCode);
@@ -75,9 +76,12 @@ InstalledFamilies ListInstalledFamilies(installer::Installer& installer,
     return installer.EnumProducts(index, productCode);
   });
   KeepGaps(L"", products.gaps, installed);
+  const std::wstring runningUserSid = RunningUserSid();
   for (const std::wstring& productCode : products.codes) {
     if (inAFamily.count(productCode) == 0) {
-      installed.withoutFamily.push_back(ListingOf(Product(installer, productCode)));
+      Product product(installer, productCode);
+      product.Locate(runningUserSid);
+      installed.withoutFamily.push_back(ListingOf(product));
     }
   }
   std::sort(installed.families.begin(), installed.families.end(),

@@ -16,7 +16,7 @@ struct FamilyListing {
 
   // How many uninstall entries of the family Programs and Features shows.
   unsigned VisibleEntries() const noexcept;
-  // None shows, and one could: see ProductFamily::ShowsNoEntryButCould.
+  // None shows, and hiding's repair would show one: see ProductFamily::ShowsNoEntryButCould.
   bool noVisibleEntry = false;
 };
 
@@ -26,15 +26,15 @@ struct FamilyListing {
 struct InstalledFamilies {
   std::vector<FamilyListing> families;
   std::vector<ProductListing> withoutFamily;
-  unsigned staleMembers = 0;  // enumerated, but installed in no context: left out
+  unsigned staleMembers = 0;  // enumerated, but installed for no user: left out
   // What each enumeration skipped: a family's by its upgrade code, that of every product the
   // installer knows by an empty one. Only enumerations that skipped something are here.
   std::vector<std::pair<std::wstring, EnumerationGaps>> gaps;
 };
 
-// Asks the installer for the members of each upgrade code (the same enumeration as /list), leaves
-// out the members it finds installed in no context (a stale registration names them) and the codes
-// left with none, and lists the products no family holds. Reads only: no registry write,
+// Asks the installer for the members of each upgrade code (the same family as /list, with other
+// users' members), leaves out the members no user has installed (a stale registration names them)
+// and the codes left with none, and lists the products no family holds. Reads only: no registry write,
 // no installer call that changes anything, no product or package opened.
 [[nodiscard]] InstalledFamilies ListInstalledFamilies(installer::Installer& installer,
                                                       const std::vector<std::wstring>& upgradeCodes);

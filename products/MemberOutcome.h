@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 // What happened to one member of a family in an action, for the report of the extended command
@@ -97,6 +98,7 @@ struct MemberOutcome {
     kRemoval,           // removal was tried: see removal
     kKeptByKeepNewest,  // the member /keepnewest keeps installed
     kShow,              // showing was tried: see show
+    kOtherUser,         // another user's install, left as it is: only that user's context acts on it
   };
   std::wstring productCode;
   std::wstring versionString;
@@ -104,4 +106,6 @@ struct MemberOutcome {
   HideOutcome hide;
   RemovalOutcome removal;
   ShowOutcome show;
+  std::wstring userSid;                  // kOtherUser: whose install
+  std::optional<std::wstring> userName;  // kOtherUser: that user's account, when the SID resolves
 };

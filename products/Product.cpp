@@ -1,6 +1,7 @@
 #include "products/Product.h"
 
 #include "installer/InstallerCodes.h"
+#include "products/Installation.h"
 #include "products/VersionScan.h"
 
 namespace {
@@ -81,16 +82,14 @@ std::wstring Product::ReadProperty(const wchar_t* property) const {
   return value;
 }
 
-int Product::InstallContext() const {
-  // "AssignmentType" would say it in one read, but Wine writes 0 (per user) for every product.
-  for (const int context : {installer::kContextMachine, installer::kContextUserManaged,
-                            installer::kContextUserUnmanaged}) {
-    wchar_t state[kVersionBufferSize] = {};
-    unsigned long length = kVersionBufferSize;
-    if (installer_.GetProductInfoEx(productCode_.c_str(), context, L"State", state, &length) ==
-        installer::kSuccess) {
-      return context;
-    }
+int Product::InstallContext() const { return RunningUserContext(installer_, productCode_); }
+
+void Product::Locate(std::wstring_view runningUserSid) {
+  installation_ = FindInstallation(installer_, productCode_, runningUserSid);
+  // Another user's product is unknown to the installer's calls for this user: its version is the
+  // one that user's install recorded.
+  if (installation_.context == Installation::Context::kOtherUser && versionString_.empty()) {
+    wholeVersionString_ = installation_.versionString;
+    versionString_ = wholeVersionString_.substr(0, kVersionBufferSize - 1);
   }
-  return 0;
 }

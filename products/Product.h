@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "installer/Installer.h"
+#include "products/Installation.h"
 #include "products/MemberOutcome.h"
 
 class InstallerWait;
@@ -96,9 +97,16 @@ class Product {
   // The uninstall entry's state in one view. Only reads; an entry that cannot be read is kNone.
   [[nodiscard]] EntryState EntryIn(EntryView view) const;
 
-  // The install context the installer finds the product in: installer::kContextMachine, or
+  // The install context the installer finds the product in now: installer::kContextMachine, or
   // kContextUserManaged / kContextUserUnmanaged for the current user; 0 when none answers.
   [[nodiscard]] int InstallContext() const;
+
+  // Finds where the product is installed, for every user (FindInstallation), and keeps it; for
+  // another user's product whose version the installer did not give, takes that user's.
+  void Locate(std::wstring_view runningUserSid);
+
+  // What Locate found; kNone before it is called.
+  const Installation& installation() const noexcept { return installation_; }
 
   // An installer property of this product; empty when the installer cannot give it.
   [[nodiscard]] std::wstring ReadProperty(const wchar_t* property) const;
@@ -117,5 +125,6 @@ class Product {
   std::wstring productCode_;
   std::wstring versionString_;
   std::wstring wholeVersionString_;
+  Installation installation_;
   installer::Installer& installer_;
 };

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "common/AsciiCase.h"
+#include "common/UserAccount.h"
 #include "installer/InstallerCodes.h"
+#include "registry/UpgradeCodeRegistrations.h"
 
 namespace {
 
@@ -19,6 +21,18 @@ MemberOutcome OutcomeFor(const Product& product, MemberOutcome::Kind kind) {
   return outcome;
 }
 
+bool IsOtherUsers(const Product& product) {
+  return product.installation().context == Installation::Context::kOtherUser;
+}
+
+// What every action says of another user's member: left as it is, and whose it is.
+MemberOutcome OtherUserOutcome(const Product& product) {
+  MemberOutcome outcome = OutcomeFor(product, MemberOutcome::Kind::kOtherUser);
+  outcome.userSid = product.installation().userSid;
+  outcome.userName = AccountNameOfSid(outcome.userSid);
+  return outcome;
+}
+
 }  // namespace
 
 ProductFamily::ProductFamily(installer::Installer& installer, std::wstring_view upgradeCode)
@@ -26,8 +40,23 @@ ProductFamily::ProductFamily(installer::Installer& installer, std::wstring_view 
   EnumeratedCodes enumerated = EnumerateCodes([this](unsigned long index, wchar_t* productCode) {
     return installer_.EnumRelatedProducts(upgradeCode_.c_str(), index, productCode);
   });
+  const std::wstring runningUserSid = RunningUserSid();
   for (const std::wstring& productCode : enumerated.codes) {
     products_.push_back(std::make_unique<Product>(installer_, productCode));
+    products_.back()->Locate(runningUserSid);
+  }
+  // Windows lists only the running user's and the machine's members; another user's per-user
+  // member is registered in the machine's key all the same. A code there that nobody installed is
+  // a stale registration, and the installer's own list already names those it knows.
+  for (const std::wstring& productCode : ReadRegisteredMembers(upgradeCode_)) {
+    if (std::find(enumerated.codes.begin(), enumerated.codes.end(), productCode) != enumerated.codes.end()) {
+      continue;
+    }
+    auto product = std::make_unique<Product>(installer_, productCode);
+    product->Locate(runningUserSid);
+    if (product->installation().context != Installation::Context::kNone) {
+      products_.push_back(std::move(product));
+    }
   }
   gaps_ = std::move(enumerated.gaps);
 }
@@ -37,6 +66,9 @@ unsigned ProductFamily::Count() const { return static_cast<unsigned>(products_.s
 Product* ProductFamily::Newest() const {
   Product* newest = nullptr;
   for (const std::unique_ptr<Product>& product : products_) {
+    if (!product->installation().ActsHere()) {
+      continue;
+    }
     if (newest == nullptr || product->IsNewerThan(*newest)) {
       newest = product.get();
     }
@@ -50,7 +82,7 @@ unsigned ProductFamily::HideOldProducts() {
   }
   unsigned hidden = 0;
   ForEachHideChoice([&hidden](Product& product, bool kept) {
-    if (!kept && product.HideFromAddRemove()) {
+    if (!kept && !IsOtherUsers(product) && product.HideFromAddRemove()) {
       ++hidden;
     }
   });
@@ -69,9 +101,10 @@ void ProductFamily::ForEachHideChoice(Visit visit) {
 std::vector<MemberOutcome> ProductFamily::HideOldProductsWithOutcomes(const OutcomeSink& onOutcome) {
   std::vector<MemberOutcome> outcomes;
   ForEachHideChoice([&outcomes, &onOutcome](Product& product, bool kept) {
-    MemberOutcome outcome =
-        OutcomeFor(product, kept ? MemberOutcome::Kind::kKeptNewest : MemberOutcome::Kind::kHide);
-    if (!kept) {
+    MemberOutcome outcome = IsOtherUsers(product) ? OtherUserOutcome(product)
+                            : kept ? OutcomeFor(product, MemberOutcome::Kind::kKeptNewest)
+                                   : OutcomeFor(product, MemberOutcome::Kind::kHide);
+    if (outcome.kind == MemberOutcome::Kind::kHide) {
       outcome.hide = product.HideEntries();
     }
     if (onOutcome) {
@@ -85,6 +118,14 @@ std::vector<MemberOutcome> ProductFamily::HideOldProductsWithOutcomes(const Outc
 std::vector<MemberOutcome> ProductFamily::ShowEntriesWithOutcomes(const OutcomeSink& onOutcome) {
   std::vector<MemberOutcome> outcomes;
   for (const std::unique_ptr<Product>& product : products_) {
+    if (IsOtherUsers(*product)) {
+      MemberOutcome outcome = OtherUserOutcome(*product);
+      if (onOutcome) {
+        onOutcome(outcome);
+      }
+      outcomes.push_back(std::move(outcome));
+      continue;
+    }
     MemberOutcome outcome = OutcomeFor(*product, MemberOutcome::Kind::kShow);
     outcome.show = product->ShowEntries();
     if (onOutcome) {
@@ -96,24 +137,21 @@ std::vector<MemberOutcome> ProductFamily::ShowEntriesWithOutcomes(const OutcomeS
 }
 
 bool ProductFamily::ShowsNoEntryButCould() const {
-  std::vector<const Product*> hidden;
+  const Product* const kept = Newest();
+  if (kept == nullptr) {
+    return false;
+  }
   for (const std::unique_ptr<Product>& product : products_) {
-    if (product->InstallContext() == 0) {
-      continue;  // a stale registration names no installed member
-    }
-    const EntryState entry32 = product->EntryIn(EntryView::k32);
-    const EntryState entry64 = product->EntryIn(EntryView::k64);
-    if (entry32 == EntryState::kVisible || entry64 == EntryState::kVisible) {
+    if (product->installation().ActsHere() && (product->EntryIn(EntryView::k32) == EntryState::kVisible ||
+                                               product->EntryIn(EntryView::k64) == EntryState::kVisible)) {
       return false;
     }
-    if (entry32 == EntryState::kHidden || entry64 == EntryState::kHidden) {
-      hidden.push_back(product.get());
-    }
   }
-  // Only now the package signals, which cost an open of the cached package each.
-  return std::any_of(hidden.begin(), hidden.end(), [](const Product* product) {
-    return product->AsksToBeHidden().answer == SelfHiding::Answer::kDoesNotAsk;
-  });
+  // Hiding would show the kept member's entry again only when something other than its own product
+  // hid it; the package signals cost an open of the cached package, so they come last.
+  return (kept->EntryIn(EntryView::k32) == EntryState::kHidden ||
+          kept->EntryIn(EntryView::k64) == EntryState::kHidden) &&
+         kept->AsksToBeHidden().answer == SelfHiding::Answer::kDoesNotAsk;
 }
 
 unsigned ProductFamily::HideAllExcept(std::wstring_view productCode) {
@@ -122,7 +160,7 @@ unsigned ProductFamily::HideAllExcept(std::wstring_view productCode) {
     const std::wstring code = product->GetProductCode();
     const bool spared =
         EqualsIgnoringAsciiCase(std::wstring_view(code).substr(0, productCode.size()), productCode);
-    if (!spared && product->HideFromAddRemove()) {
+    if (!spared && !IsOtherUsers(*product) && product->HideFromAddRemove()) {
       ++hidden;
     }
   }
@@ -153,11 +191,13 @@ std::vector<MemberOutcome> ProductFamily::UninstallAllWithOutcomes(const Removal
   bool blocked = false;
   for (std::unique_ptr<Product>& product : products_) {
     const bool isKept = product.get() == kept;
-    MemberOutcome outcome = OutcomeFor(*product, isKept ? MemberOutcome::Kind::kKeptByKeepNewest
-                                                        : MemberOutcome::Kind::kRemoval);
-    if (!isKept && blocked) {
+    // The installer removes another user's per-user product only in that user's context.
+    MemberOutcome outcome = IsOtherUsers(*product) ? OtherUserOutcome(*product)
+                            : isKept ? OutcomeFor(*product, MemberOutcome::Kind::kKeptByKeepNewest)
+                                     : OutcomeFor(*product, MemberOutcome::Kind::kRemoval);
+    if (outcome.kind == MemberOutcome::Kind::kRemoval && blocked) {
       outcome.removal.state = RemovalOutcome::State::kBlocked;
-    } else if (!isKept) {
+    } else if (outcome.kind == MemberOutcome::Kind::kRemoval) {
       outcome.removal = product->Remove(options.policy);
       blocked = outcome.removal.state == RemovalOutcome::State::kBlocked;
     }
@@ -179,7 +219,9 @@ std::vector<MemberListing> ProductFamily::List() const {
   const Product* newest = Newest();
   std::vector<const Product*> removalOrder;
   for (const std::unique_ptr<Product>& product : products_) {
-    removalOrder.push_back(product.get());
+    if (!IsOtherUsers(*product)) {
+      removalOrder.push_back(product.get());
+    }
   }
   std::stable_sort(removalOrder.begin(), removalOrder.end(),
                    [](const Product* left, const Product* right) {
@@ -190,8 +232,9 @@ std::vector<MemberListing> ProductFamily::List() const {
     MemberListing member;
     static_cast<ProductListing&>(member) = ListingOf(*product);
     member.keptByHide = product.get() == newest;
-    member.removalPosition = static_cast<unsigned>(
-        std::find(removalOrder.begin(), removalOrder.end(), product.get()) - removalOrder.begin() + 1);
+    const auto position = std::find(removalOrder.begin(), removalOrder.end(), product.get());
+    member.removalPosition =
+        position == removalOrder.end() ? 0 : static_cast<unsigned>(position - removalOrder.begin() + 1);
     listing.push_back(std::move(member));
   }
   return listing;

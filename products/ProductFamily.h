@@ -29,8 +29,9 @@ struct RemovalOptions {
 class ProductFamily {
  public:
   // Enumerates the related products at once, past an index the installer answers with an error
-  // for that entry alone (see EnumerateCodes); an upgrade code the installer does not know gives
-  // an empty family.
+  // for that entry alone (see EnumerateCodes), adds another user's members that only the machine's
+  // registration names, and finds where each is installed (Product::Locate); an upgrade code the
+  // installer does not know gives an empty family.
   ProductFamily(installer::Installer& installer, std::wstring_view upgradeCode);
   virtual ~ProductFamily() = default;
   ProductFamily(const ProductFamily&) = delete;
@@ -38,7 +39,8 @@ class ProductFamily {
 
   [[nodiscard]] virtual unsigned Count() const;
 
-  // Hides the entry of every product but the newest. Returns how many were hidden.
+  // Hides the entry of every product but the newest; another user's stay as they are. Returns how
+  // many were hidden.
   [[nodiscard]] virtual unsigned HideOldProducts();
 
   // Hides the entry of every product whose code does not start with productCode (any case of A
@@ -59,9 +61,10 @@ class ProductFamily {
   // what came of each, also to onOutcome as each is done.
   [[nodiscard]] std::vector<MemberOutcome> ShowEntriesWithOutcomes(const OutcomeSink& onOutcome = {});
 
-  // True when an installed member's entry could be shown and none is visible: every entry of the
-  // family's installed members is hidden or missing, and one is hidden by something other than its
-  // own product (SelfHiding says it does not ask). Reads only.
+  // True when the family shows no entry and hiding's repair would show one: no member this run
+  // acts on (Installation::ActsHere) has a visible entry, and the member Newest() keeps has one
+  // hidden by something other than its own product (SelfHiding says it does not ask). A kept
+  // member that asks to be hidden, or has no entry, is not flagged. Reads only.
   [[nodiscard]] bool ShowsNoEntryButCould() const;
 
   // The one removal loop: every member newest first through Product::Remove, with the installer's
@@ -78,7 +81,9 @@ class ProductFamily {
   // Every member in enumeration order with its name and install context, read from the installer.
   [[nodiscard]] std::vector<MemberIdentity> Describe() const;
 
-  // The product with the highest version, the first enumerated of equals; nullptr when empty.
+  // The member hiding keeps visible and /keepnewest keeps installed: of the members this run acts
+  // on (installed per machine or for its own user), the one with the highest version, the first
+  // enumerated of equals. Another user's install never counts. nullptr when there is none.
   [[nodiscard]] Product* Newest() const;
 
   // The indexes of the enumeration that gave no member, and whether it ended by giving up.

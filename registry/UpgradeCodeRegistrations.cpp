@@ -76,3 +76,28 @@ UpgradeCodeRegistrations ReadUpgradeCodeRegistrations() {
   codes.erase(std::unique(codes.begin(), codes.end()), codes.end());
   return registrations;
 }
+
+std::vector<std::wstring> ReadRegisteredMembers(std::wstring_view upgradeCode) {
+  std::vector<std::wstring> members;
+  const std::optional<std::wstring> packed = PackGuid(upgradeCode);
+  if (!packed) {
+    return members;
+  }
+  const UniqueKey family =
+      OpenForReading(HKEY_LOCAL_MACHINE, (std::wstring(kMachineUpgradeCodes) + L"\\" + *packed).c_str(),
+                     KEY_WOW64_64KEY);
+  if (!family) {
+    return members;
+  }
+  std::wstring name(kValueNameCapacity, L'\0');
+  for (DWORD index = 0;; ++index) {
+    DWORD length = kValueNameCapacity;
+    if (RegEnumValueW(family.get(), index, name.data(), &length, /*lpReserved=*/nullptr, /*lpType=*/nullptr,
+                      /*lpData=*/nullptr, /*lpcbData=*/nullptr) != ERROR_SUCCESS) {
+      return members;
+    }
+    if (std::optional<std::wstring> member = UnpackGuid(std::wstring_view(name.data(), length))) {
+      members.push_back(std::move(*member));
+    }
+  }
+}

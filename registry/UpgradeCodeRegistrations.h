@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The upgrade codes the installer has registered, read from its own registration: per machine
@@ -15,3 +16,8 @@ struct UpgradeCodeRegistrations {
 
 // What both keys hold; a key that is missing or cannot be read adds nothing.
 [[nodiscard]] UpgradeCodeRegistrations ReadUpgradeCodeRegistrations();
+
+// The members the machine's key registers for one upgrade code, whoever installed them (Windows
+// writes it for every context): braced, upper case, in the registry's order; a value whose name is
+// not a packed GUID is left out. None when the key is missing or cannot be read.
+[[nodiscard]] std::vector<std::wstring> ReadRegisteredMembers(std::wstring_view upgradeCode);

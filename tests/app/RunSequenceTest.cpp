@@ -28,7 +28,7 @@ TEST_F(RunSequence, HelpEndsWith0AndNeverAsksTheInstaller) {
 TEST_F(RunSequence, UpgradeCodeAloneBuildsTheFamilyButRunsNoAction) {
   EXPECT_EQ(Run({L"/u:" + std::wstring(kFamily)}), kExitSuccess);
   EXPECT_EQ(installer_.CallCount(L"EnumRelatedProducts"), 3);
-  EXPECT_EQ(installer_.CallCount(L"GetProductInfo"), 2);
+  EXPECT_EQ(installer_.CallCount(L"GetProductInfo "), 2);
   EXPECT_EQ(installer_.CallCount(L"SetInternalUI"), 0);
   EXPECT_EQ(installer_.CallCount(L"ConfigureProductEx"), 0);
 }

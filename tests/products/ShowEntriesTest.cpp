@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "installer/InstallerCodes.h"
 #include "products/Product.h"
 #include "products/ProductFamily.h"
 #include "registry/PackedGuid.h"
@@ -125,40 +126,52 @@ TEST_P(ShowEntries, DeletesSystemComponentWhereTheToolHidAnEntryAndNowhereElse) 
 INSTANTIATE_TEST_SUITE_P(Cases, ShowEntries, testing::ValuesIn(kShowCases),
                          [](const testing::TestParamInfo<ShowCase>& info) { return std::string(info.param.name); });
 
-// A family is flagged only when none of its entries shows and one could: a member that asks to stay
-// hidden, or that cannot tell, does not make the flag.
-TEST(NoVisibleEntry, IsAFamilyWhoseHiddenEntryCouldBeShownAndNoneShows) {
+// A family is flagged only when none of its entries shows and hiding's repair (show, then hide all
+// but the kept member) would show one: the kept member's entry is hidden by something other than its
+// own product. The older member asks to stay hidden whenever it is hidden; another user's entry is
+// not this run's to show or count.
+TEST(NoVisibleEntry, IsAFamilyWhoseKeptMemberTheRepairWouldShow) {
   const struct {
     const char* name;
-    Entry second;    // the first member's entry is always hidden, and it asks as record says
-    Record record;   // the first member's record
+    Entry kept;      // the newest member's entry, in the 32-bit view
+    Record record;   // the newest member's record
+    Entry older;     // the older member's entry, in the 64-bit view
+    bool olderIsAnotherUsers;
     bool flagged;
   } cases[] = {
-      {"HiddenByTheTool", Entry::kHidden, Record::kDoesNotHide, true},
-      {"EveryHiddenOneAsks", Entry::kHidden, Record::kHides, false},
-      {"TheOneThatCouldCannotTell", Entry::kNoKey, Record::kNone, false},
-      {"OneShows", Entry::kVisible, Record::kDoesNotHide, false},
+      {"KeptHiddenByTheTool", Entry::kHidden, Record::kDoesNotHide, Entry::kHidden, false, true},
+      {"KeptAsksToStayHidden", Entry::kHidden, Record::kHides, Entry::kHidden, false, false},
+      {"KeptCannotTell", Entry::kHidden, Record::kNone, Entry::kHidden, false, false},
+      {"KeptHasNoEntry", Entry::kNoKey, Record::kNone, Entry::kHidden, false, false},
+      {"OlderShows", Entry::kHidden, Record::kDoesNotHide, Entry::kVisible, false, false},
+      {"OnlyAnotherUsersEntryShows", Entry::kHidden, Record::kDoesNotHide, Entry::kVisible, true, true},
   };
   for (const auto& test : cases) {
-    const std::wstring first = NewProductCode(), second = NewProductCode();
+    const std::wstring kept = NewProductCode(), older = NewProductCode();
     UninstallEntries entries;
-    ASSERT_TRUE(entries.Add(first, View::k32, L"First"));
-    ASSERT_TRUE(WriteDword(UninstallPath(first), View::k32, L"SystemComponent", 1));
-    if (test.second != Entry::kNoKey) {
-      ASSERT_TRUE(entries.Add(second, View::k64, L"Second"));
-      // The second asks to stay hidden whenever it is hidden, so only the first can make the flag.
-      if (test.second == Entry::kHidden) {
-        ASSERT_TRUE(WriteDword(UninstallPath(second), View::k64, L"SystemComponent", 1));
+    if (test.kept == Entry::kHidden) {
+      ASSERT_TRUE(entries.Add(kept, View::k32, L"Kept"));
+      ASSERT_TRUE(WriteDword(UninstallPath(kept), View::k32, L"SystemComponent", 1));
+    }
+    if (test.older != Entry::kNoKey) {
+      ASSERT_TRUE(entries.Add(older, View::k64, L"Older"));
+      if (test.older == Entry::kHidden) {
+        ASSERT_TRUE(WriteDword(UninstallPath(older), View::k64, L"SystemComponent", 1));
       }
-      ASSERT_TRUE(WriteDword(kRecords + *PackGuid(second) + L"\\InstallProperties", View::k64, L"SystemComponent", 1));
+      ASSERT_TRUE(WriteDword(kRecords + *PackGuid(older) + L"\\InstallProperties", View::k64, L"SystemComponent", 1));
     }
     if (test.record != Record::kNone) {
-      ASSERT_TRUE(WriteDword(kRecords + *PackGuid(first) + L"\\InstallProperties", View::k64,
+      ASSERT_TRUE(WriteDword(kRecords + *PackGuid(kept) + L"\\InstallProperties", View::k64,
                              test.record == Record::kHides ? L"SystemComponent" : L"Version", 1));
     }
-    FakeInstaller installer({{first, L"1.0"}, {second, L"2.0"}});
+    FakeInstaller installer({{older, L"1.0"}, {kept, L"2.0"}});
+    if (test.olderIsAnotherUsers) {
+      installer.products[0].context = installer::kContextUserUnmanaged;
+      installer.products[0].otherUserSid = L"S-1-5-21-1-2-3-1001";
+      installer.products[0].version = L"3.0";  // newer, and still never the kept one
+    }
     EXPECT_EQ(ProductFamily(installer, installer.knownUpgradeCode).ShowsNoEntryButCould(), test.flagged) << test.name;
-    for (const std::wstring& code : {first, second}) DeleteKeyTree(HKEY_LOCAL_MACHINE, kRecords + *PackGuid(code), View::k64);
+    for (const std::wstring& code : {kept, older}) DeleteKeyTree(HKEY_LOCAL_MACHINE, kRecords + *PackGuid(code), View::k64);
   }
 }
 

@@ -89,7 +89,8 @@ unsigned FakeInstaller::GetProductInfo(const wchar_t* productCode, const wchar_t
   calls.push_back(std::wstring(L"GetProductInfo ") + productCode + L" " + property);
   const auto product = std::find_if(products.begin(), products.end(),
                                     [&](const FakeProduct& p) { return p.productCode == productCode; });
-  if (product == products.end()) {
+  // Another user's product is unknown to the calls made for the running user.
+  if (product == products.end() || !product->otherUserSid.empty()) {
     return kUnknownProduct;
   }
   const std::wstring name = property;
@@ -112,17 +113,36 @@ unsigned FakeInstaller::GetProductInfo(const wchar_t* productCode, const wchar_t
   return CopyOut(**answer, value, length);
 }
 
-unsigned FakeInstaller::GetProductInfoEx(const wchar_t* productCode, int context,
-                                         const wchar_t* property, wchar_t* value,
-                                         unsigned long* length) {
-  calls.push_back(std::wstring(L"GetProductInfoEx ") + productCode + L" " +
+unsigned FakeInstaller::GetProductInfoEx(const wchar_t* productCode, const wchar_t* userSid, int context,
+                                         const wchar_t* property, wchar_t* value, unsigned long* length) {
+  calls.push_back(std::wstring(L"GetProductInfoEx ") + productCode + L" " + (userSid ? userSid : L"-") + L" " +
                   std::to_wstring(context) + L" " + property);
   const auto product = std::find_if(products.begin(), products.end(),
                                     [&](const FakeProduct& p) { return p.productCode == productCode; });
-  if (product == products.end() || product->context != context) {
+  const std::wstring whose = userSid ? userSid : L"";
+  if (product == products.end() || product->context != context || product->otherUserSid != whose) {
     return kUnknownProduct;
   }
-  return CopyOut(L"5", value, length);  // INSTALLSTATE_DEFAULT, whatever was asked
+  if (std::wstring(property) == L"State") {
+    return CopyOut(L"5", value, length);  // INSTALLSTATE_DEFAULT
+  }
+  if (std::wstring(property) == L"VersionString" && product->version) {
+    return CopyOut(*product->version, value, length);
+  }
+  const auto further = product->properties.find(property);
+  return further == product->properties.end() ? kUnknownProperty : CopyOut(further->second, value, length);
+}
+
+unsigned FakeInstaller::EnumInstallations(const wchar_t* productCode, unsigned long index, int* context,
+                                          wchar_t* sid, unsigned long* sidLength) {
+  calls.push_back(std::wstring(L"EnumInstallations ") + productCode + L" " + std::to_wstring(index));
+  const auto product = std::find_if(products.begin(), products.end(),
+                                    [&](const FakeProduct& p) { return p.productCode == productCode; });
+  if (index > 0 || product == products.end() || product->otherUserSid.empty() || !product->listedForEveryUser) {
+    return kNoMoreItems;
+  }
+  *context = product->context;
+  return CopyOut(product->otherUserSid, sid, sidLength);
 }
 
 int FakeInstaller::SetInternalUI(int level) {

@@ -23,6 +23,10 @@ struct FakeProduct {
   int context = 4;               // the install context GetProductInfoEx finds it in (per machine)
   std::map<std::wstring, std::wstring> properties;  // further properties GetProductInfo gives
   int busyRemovals = 0;  // how many removals by product code answer 1618 before configureResult
+  // Another user's per-user install (context then 2, for that SID only): the calls for the running
+  // user answer 1605, and EnumInstallations lists it for that SID when listedForEveryUser.
+  std::wstring otherUserSid;
+  bool listedForEveryUser = true;
 };
 
 // Answers the installer calls from a list of products and records every call, for the answers
@@ -38,8 +42,10 @@ class FakeInstaller : public installer::Installer {
   unsigned EnumProducts(unsigned long index, wchar_t* productCode) override;
   unsigned GetProductInfo(const wchar_t* productCode, const wchar_t* property, wchar_t* value,
                           unsigned long* length) override;
-  unsigned GetProductInfoEx(const wchar_t* productCode, int context, const wchar_t* property,
-                            wchar_t* value, unsigned long* length) override;
+  unsigned GetProductInfoEx(const wchar_t* productCode, const wchar_t* userSid, int context,
+                            const wchar_t* property, wchar_t* value, unsigned long* length) override;
+  unsigned EnumInstallations(const wchar_t* productCode, unsigned long index, int* context, wchar_t* sid,
+                             unsigned long* sidLength) override;
   int SetInternalUI(int level) override;
   unsigned ConfigureProductEx(const wchar_t* productCode, int installLevel, int installState,
                               const wchar_t* commandLine) override;
