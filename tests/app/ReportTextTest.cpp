@@ -186,4 +186,43 @@ TEST(FamiliesReport, TheFlagIsTheFamilysOwnInTheRecordTheSummaryAndTheDocument) 
   }
 }
 
+// Another user's member is named with its SID, and its account where the SID resolves, as one
+// field each in every record; it counts as other-user, never as removed or failed.
+TEST(OtherUserReport, NamesTheUserInEveryRecordAndCountsApart) {
+  for (const bool resolved : {false, true}) {
+    MemberOutcome left{L"{B2}", L"3.0", MemberOutcome::Kind::kOtherUser};
+    left.userSid = L"S-1-5-21-1-2-3-1001";
+    if (resolved) left.userName = L"LAB\\Ana Lima";
+    const std::wstring user = resolved ? L" user=LAB\\u005CAna\\u0020Lima" : L"";
+    EXPECT_EQ(OutcomeLine(left), L"{B2} 3.0 other-user sid=S-1-5-21-1-2-3-1001" + user);
+    MemberListing member;
+    member.productCode = L"{B2}";
+    member.versionString = L"3.0";
+    member.productName = L"Quorvin Sample";
+    member.context = MemberIdentity::Context::kOtherUser;
+    member.userSid = left.userSid;
+    member.userName = left.userName;
+    member.entry64 = EntryState::kVisible;
+    EXPECT_EQ(ListingLine(member), L"{B2} 3.0 other-user sid=S-1-5-21-1-2-3-1001" + user +
+                                       L" 32-bit=none 64-bit=visible hide=leave uninstall=leave keepnewest=leave "
+                                       L"name=Quorvin Sample");
+    EXPECT_EQ(FamilyMemberLine(member), L"{B2} 3.0 other-user sid=S-1-5-21-1-2-3-1001" + user +
+                                            L" 32-bit=none 64-bit=visible name=Quorvin Sample");
+    const RunSummary summary = Summarize({left, Removal(RemovalOutcome::State::kRemoved)});
+    EXPECT_EQ(ResultExitCode(summary), 0);
+    EXPECT_EQ(RemovalSummaryLine(summary, 0),
+              L"summary: 2 members, 1 removed, 0 restart-needed, 0 kept, 0 failed, 1 other-user; exit code 0");
+    RunResult result;
+    result.outcomes = {left};
+    result.summary = summary;
+    ExtendedOptions options;
+    options.action = ExtendedAction::kUninstall;
+    const std::string document = ToUtf8(JsonDocument(options, result));
+    EXPECT_EQ(JsonAt(document, "members.0.result"), L"other-user");
+    EXPECT_EQ(JsonAt(document, "members.0.userSid"), L"S-1-5-21-1-2-3-1001");
+    EXPECT_EQ(JsonAt(document, "members.0.userName"), resolved ? L"LAB\\Ana Lima" : L"null");
+    EXPECT_EQ(JsonAt(document, "summary.otherUser"), L"1");
+  }
+}
+
 }  // namespace

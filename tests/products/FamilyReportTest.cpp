@@ -7,6 +7,8 @@
 #include <tuple>
 #include <vector>
 
+#include "common/Utf8.h"
+#include "installer/InstallerCodes.h"
 #include "products/ProductFamily.h"
 #include "support/FakeInstaller.h"
 #include "support/TestRegistry.h"
@@ -88,6 +90,58 @@ TEST_F(FamilyReport, ListReadsTheEntriesWithoutWritingThem) {
   EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, UninstallPath(bare), L"SystemComponent",
                            View::k32));
   EXPECT_EQ(installer_.CallCount(L"SetInternalUI"), 0);
+}
+
+// Another user's newer per-user install: every action leaves it as it is and says so, and none
+// takes it for the member this account keeps.
+TEST_F(FamilyReport, AnotherUsersMemberIsLeftByEveryActionAndNeverKept) {
+  const std::wstring older = NewProductCode(), own = NewProductCode(), others = NewProductCode();
+  for (const std::wstring& code : {older, own, others}) ASSERT_TRUE(entries_.Add(code, View::k64, L"Entry"));
+  ASSERT_TRUE(WriteString(HKEY_LOCAL_MACHINE, UninstallPath(others), L"SystemComponent", L"mine", View::k64));
+  FakeProduct other = Member(others, L"3.0");
+  other.context = installer::kContextUserUnmanaged;
+  other.otherUserSid = L"S-1-5-21-1111-2222-3333-1001";
+  installer_.products = {Member(older, L"1.0"), other, Member(own, L"2.0")};
+  const auto left = [&](const std::vector<MemberOutcome>& outcomes, MemberOutcome::Kind keptKind) {
+    ASSERT_EQ(outcomes.size(), 3u);
+    for (const MemberOutcome& outcome : outcomes) {
+      EXPECT_EQ(outcome.kind == MemberOutcome::Kind::kOtherUser, outcome.productCode == others);
+      if (outcome.productCode == own) {
+        EXPECT_EQ(outcome.kind, keptKind);
+      }
+    }
+    EXPECT_EQ(outcomes[outcomes[0].productCode == others ? 0 : 1].userSid, other.otherUserSid);
+  };
+  const auto untouched = [&] {
+    RegistryValues values;
+    ASSERT_TRUE(ReadValues(HKEY_LOCAL_MACHINE, UninstallPath(others), View::k64, values));
+    EXPECT_EQ(values.count(L"SystemComponent"), 1u) << "another user's entry was changed";
+    for (const std::wstring& call : installer_.calls) {
+      EXPECT_TRUE(call.find(others) == std::wstring::npos || call.rfind(L"ConfigureProductEx", 0) != 0) << ToUtf8(call);
+    }
+    EXPECT_TRUE(installer_.installCalls.empty());
+  };
+  {
+    ProductFamily family(installer_, installer_.knownUpgradeCode);
+    EXPECT_EQ(family.Newest()->GetProductCode(), own);
+    const std::vector<MemberListing> listing = family.List();
+    EXPECT_EQ(listing[1].context, MemberIdentity::Context::kOtherUser);
+    EXPECT_EQ(listing[1].removalPosition, 0u);
+    EXPECT_EQ(listing[1].versionString, L"3.0") << "another user's version, from that user's install";
+    EXPECT_EQ(std::make_pair(listing[2].removalPosition, listing[0].removalPosition), std::make_pair(1u, 2u));
+    EXPECT_EQ(family.HideOldProducts(), 1u);
+    left(family.ShowEntriesWithOutcomes(), MemberOutcome::Kind::kShow);
+    left(family.HideOldProductsWithOutcomes(), MemberOutcome::Kind::kKeptNewest);
+    EXPECT_FALSE(SystemComponent(own, View::k64));
+    EXPECT_EQ(SystemComponent(older, View::k64), 1u);
+  }
+  RemovalOptions keepNewest;
+  keepNewest.keepNewest = true;
+  left(ProductFamily(installer_, installer_.knownUpgradeCode).UninstallAllWithOutcomes(keepNewest),
+       MemberOutcome::Kind::kKeptByKeepNewest);
+  EXPECT_EQ(installer_.removed, std::vector<std::wstring>{older});
+  EXPECT_EQ(ProductFamily(installer_, installer_.knownUpgradeCode).UninstallAll(), 2u) << "the classic count";
+  untouched();
 }
 
 }  // namespace
