@@ -88,6 +88,9 @@ void ListFamilies(const ActionRun& run, RunResult& result) {
   for (const ProductListing& product : result.installed.withoutFamily) {
     run.report.WriteLine(WithoutFamilyLine(product));
   }
+  for (const InstallerEntry& entry : result.installed.orphanedEntries) {
+    run.report.WriteLine(OrphanedEntryLine(entry));
+  }
   result.summary = Summarize(result.installed);
   result.exitCode = kExitSuccess;
   run.report.WriteLine(FamiliesSummaryLine(*result.summary, result.exitCode));

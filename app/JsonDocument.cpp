@@ -161,6 +161,18 @@ void Families(JsonWriter& json, const InstalledFamilies& installed) {
     ListedProduct(json, product);
   }
   json.EndArray();
+  json.Key(L"orphanedEntries");
+  json.BeginArray();
+  for (const InstallerEntry& entry : installed.orphanedEntries) {
+    json.BeginObject();
+    json.Key(L"productCode");
+    json.String(entry.productCode);
+    TextOrNull(json, L"version", entry.displayVersion);
+    TextOrNull(json, L"name", entry.displayName);
+    StringOrNull(json, L"view", entry.view64 ? L"64-bit" : L"32-bit");
+    json.EndObject();
+  }
+  json.EndArray();
 }
 
 void ListedMember(JsonWriter& json, const MemberListing& member) {
@@ -267,6 +279,7 @@ void Summary(JsonWriter& json, ExtendedAction action, const RunSummary& summary)
     Count(json, L"withoutFamily", summary.withoutFamily);
     Count(json, L"severalVisibleEntries", summary.severalVisibleEntries);
     Count(json, L"noVisibleEntry", summary.noVisibleEntry);
+    Count(json, L"orphanedEntries", summary.orphanedEntries);
   } else if (action == ExtendedAction::kShow) {
     Count(json, L"shown", summary.shown);
     Count(json, L"alreadyVisible", summary.alreadyVisible);

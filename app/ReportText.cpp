@@ -308,7 +308,15 @@ std::wstring FamiliesSummaryLine(const RunSummary& summary, int exitCode) {
          Count(summary.severalVisibleEntries, L"several-visible-entries") +
          // Shown only when there is one, so that the lines of other machines stay as they were.
          (summary.noVisibleEntry > 0 ? L", " + Count(summary.noVisibleEntry, L"no-visible-entry") : L"") +
-         OtherUserCount(summary) + L"; exit code " + std::to_wstring(exitCode);
+         OtherUserCount(summary) +
+         (summary.orphanedEntries > 0 ? L", " + Count(summary.orphanedEntries, L"orphaned-entry") : L"") +
+         L"; exit code " + std::to_wstring(exitCode);
+}
+
+std::wstring OrphanedEntryLine(const InstallerEntry& entry) {
+  return Head(entry.productCode, entry.displayVersion) + L" orphaned-entry " +
+         ViewWord(entry.view64 ? EntryView::k64 : EntryView::k32) + L" name=" +
+         EscapeForRecord(entry.displayName, /*oneToken=*/false);
 }
 
 std::wstring NoMembersLine(std::wstring_view upgradeCode) {

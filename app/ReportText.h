@@ -68,8 +68,12 @@ std::wstring FamilyMemberLine(const ProductListing& product);
 std::wstring WithoutFamilyLine(const ProductListing& product);
 
 // "summary: 2 families, 5 members, 1 without-family, 1 several-visible-entries; exit code 0", with
-// ", 1 no-visible-entry" after the last count when a family shows no entry though one could.
+// ", 1 no-visible-entry", ", 1 other-user" and ", 1 orphaned-entry" after the last count when there are.
 std::wstring FamiliesSummaryLine(const RunSummary& summary, int exitCode);
+
+// "{CODE} 1.0.0 orphaned-entry 64-bit name=Quorvin Sample": an uninstall entry that claims the
+// installer for a product no user has installed.
+std::wstring OrphanedEntryLine(const InstallerEntry& entry);
 
 // "{UPGRADECODE} no-members"
 std::wstring NoMembersLine(std::wstring_view upgradeCode);

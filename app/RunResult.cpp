@@ -39,6 +39,7 @@ RunSummary Summarize(const InstalledFamilies& installed) {
   RunSummary summary;
   summary.families = installed.families.size();
   summary.withoutFamily = installed.withoutFamily.size();
+  summary.orphanedEntries = installed.orphanedEntries.size();
   for (const FamilyListing& family : installed.families) {
     summary.members += family.members.size();
     summary.severalVisibleEntries += family.VisibleEntries() > 1 ? 1 : 0;

@@ -31,6 +31,7 @@ struct RunSummary {
   std::size_t withoutFamily = 0;          // installed products that no family holds
   std::size_t severalVisibleEntries = 0;  // families with more than one entry in Programs and Features
   std::size_t noVisibleEntry = 0;         // families that show no entry, though one could
+  std::size_t orphanedEntries = 0;        // entries that claim the installer for no installed product
 };
 
 // Why a run stopped before its action was done: the exit code and its line on the standard error.

@@ -58,7 +58,7 @@ unsigned FamilyListing::VisibleEntries() const noexcept {
 InstalledFamilies ListInstalledFamilies(installer::Installer& installer,
                                         const std::vector<std::wstring>& upgradeCodes) {
   InstalledFamilies installed;
-  std::set<std::wstring> inAFamily;
+  std::set<std::wstring> listed;  // the codes of the products listed so far
   for (const std::wstring& upgradeCode : upgradeCodes) {
     const ProductFamily related(installer, upgradeCode);
     KeepGaps(upgradeCode, related.enumerationGaps(), installed);
@@ -69,7 +69,7 @@ InstalledFamilies ListInstalledFamilies(installer::Installer& installer,
     family.noVisibleEntry = related.ShowsNoEntryButCould();
     installed.families.push_back(std::move(family));
     for (const ProductListing& member : installed.families.back().members) {
-      inAFamily.insert(member.productCode);
+      listed.insert(member.productCode);
     }
   }
   const EnumeratedCodes products = EnumerateCodes([&installer](unsigned long index, wchar_t* productCode) {
@@ -78,12 +78,26 @@ InstalledFamilies ListInstalledFamilies(installer::Installer& installer,
   KeepGaps(L"", products.gaps, installed);
   const std::wstring runningUserSid = RunningUserSid();
   for (const std::wstring& productCode : products.codes) {
-    if (inAFamily.count(productCode) == 0) {
+    if (listed.count(productCode) == 0) {
       Product product(installer, productCode);
       product.Locate(runningUserSid);
       installed.withoutFamily.push_back(ListingOf(product));
     }
+    listed.insert(productCode);
   }
+  for (InstallerEntry& entry : ReadInstallerEntries()) {
+    if (listed.count(entry.productCode) == 0 &&
+        FindInstallation(installer, entry.productCode, runningUserSid).context == Installation::Context::kNone) {
+      installed.orphanedEntries.push_back(std::move(entry));
+    }
+  }
+  std::sort(installed.orphanedEntries.begin(), installed.orphanedEntries.end(),
+            [](const InstallerEntry& left, const InstallerEntry& right) {
+              if (left.productCode == right.productCode) {
+                return !left.view64 && right.view64;
+              }
+              return NameThenCodeBefore(left.displayName, left.productCode, right.displayName, right.productCode);
+            });
   std::sort(installed.families.begin(), installed.families.end(),
             [](const FamilyListing& left, const FamilyListing& right) {
               return NameThenCodeBefore(left.members.front().productName, left.upgradeCode,
@@ -111,4 +125,8 @@ void KeepNamesContaining(InstalledFamilies& installed, std::wstring_view text) {
       std::remove_if(installed.withoutFamily.begin(), installed.withoutFamily.end(),
                      [&named](const ProductListing& product) { return !named(product); }),
       installed.withoutFamily.end());
+  installed.orphanedEntries.erase(
+      std::remove_if(installed.orphanedEntries.begin(), installed.orphanedEntries.end(),
+                     [text](const InstallerEntry& entry) { return !ContainsIgnoringCase(entry.displayName, text); }),
+      installed.orphanedEntries.end());
 }

@@ -8,6 +8,7 @@
 #include "installer/Installer.h"
 #include "products/CodeEnumeration.h"
 #include "products/MemberListing.h"
+#include "registry/InstallerEntries.h"
 
 // One installed product family as /families lists it.
 struct FamilyListing {
@@ -26,6 +27,9 @@ struct FamilyListing {
 struct InstalledFamilies {
   std::vector<FamilyListing> families;
   std::vector<ProductListing> withoutFamily;
+  // Uninstall entries that claim the installer for a product no user has installed: Programs and
+  // Features lists them and cannot remove them. By name ignoring case, then code, then view.
+  std::vector<InstallerEntry> orphanedEntries;
   unsigned staleMembers = 0;  // enumerated, but installed for no user: left out
   // What each enumeration skipped: a family's by its upgrade code, that of every product the
   // installer knows by an empty one. Only enumerations that skipped something are here.
@@ -34,11 +38,12 @@ struct InstalledFamilies {
 
 // Asks the installer for the members of each upgrade code (the same family as /list, with other
 // users' members), leaves out the members no user has installed (a stale registration names them)
-// and the codes left with none, and lists the products no family holds. Reads only: no registry write,
-// no installer call that changes anything, no product or package opened.
+// and the codes left with none, lists the products no family holds, and the uninstall entries that
+// claim the installer for a product no user has installed. Reads only: no registry write, no
+// installer call that changes anything, no product or package opened.
 [[nodiscard]] InstalledFamilies ListInstalledFamilies(installer::Installer& installer,
                                                       const std::vector<std::wstring>& upgradeCodes);
 
-// Keeps the families where any member's name contains text and the products without a family
-// whose name does, ignoring case as ContainsIgnoringCase does.
+// Keeps the families where any member's name contains text, and the products without a family and
+// the orphaned entries whose name does, ignoring case as ContainsIgnoringCase does.
 void KeepNamesContaining(InstalledFamilies& installed, std::wstring_view text);

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "common/UniqueHandle.h"
+#include "registry/RegistryText.h"
 #include "registry/PackedGuid.h"
 
 namespace {
@@ -13,21 +14,6 @@ constexpr const wchar_t* kUserData = L"SOFTWARE\\Microsoft\\Windows\\CurrentVers
 constexpr DWORD kKeyNameCapacity = 256;  // the longest key name and its end
 
 // A REG_SZ value of the record; empty when it is missing, of another type or unreadable.
-std::wstring ReadText(HKEY key, const wchar_t* name) {
-  DWORD size = 0;
-  if (RegGetValueW(key, /*lpSubKey=*/nullptr, name, RRF_RT_REG_SZ, /*pdwType=*/nullptr, /*pvData=*/nullptr,
-                   &size) != ERROR_SUCCESS) {
-    return {};
-  }
-  std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-  size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-  if (RegGetValueW(key, /*lpSubKey=*/nullptr, name, RRF_RT_REG_SZ, /*pdwType=*/nullptr, text.data(), &size) !=
-      ERROR_SUCCESS) {
-    return {};
-  }
-  text.resize(wcsnlen(text.c_str(), text.size()));
-  return text;
-}
 
 }  // namespace
 
@@ -58,8 +44,8 @@ std::vector<UserInstallRecord> ReadUserInstallRecords(std::wstring_view productC
     // A key that refuses opening is there all the same: the user installed the product.
     record.error = status;
     if (status == ERROR_SUCCESS) {
-      record.displayName = ReadText(key.get(), L"DisplayName");
-      record.displayVersion = ReadText(key.get(), L"DisplayVersion");
+      record.displayName = ReadRegistryText(key.get(), L"DisplayName");
+      record.displayVersion = ReadRegistryText(key.get(), L"DisplayVersion");
     }
     records.push_back(std::move(record));
   }

@@ -223,6 +223,8 @@ TEST(OtherUserReport, NamesTheUserInEveryRecordAndCountsApart) {
     EXPECT_EQ(JsonAt(document, "members.0.userName"), resolved ? L"LAB\\Ana Lima" : L"null");
     EXPECT_EQ(JsonAt(document, "summary.otherUser"), L"1");
   }
+  EXPECT_EQ(OrphanedEntryLine({L"{C3}", /*view64=*/false, L"Left\nBehind", L""}),
+            L"{C3} - orphaned-entry 32-bit name=Left\\u000ABehind");
 }
 
 }  // namespace

@@ -21,6 +21,25 @@ std::vector<std::string> Tokens(const std::string& line) {
   return tokens;
 }
 
+// Every count a summary may hold, so that a count the document has and the line lacks is caught.
+const char* const kCounts[] = {"members", "hidden", "kept", "noEntry", "failed", "removed", "restartNeeded",
+                               "blocked", "shown", "alreadyVisible", "keptHidden", "families", "withoutFamily",
+                               "severalVisibleEntries", "noVisibleEntry", "otherUser", "orphanedEntries"};
+
+// A record's text as the document holds it: each \\uXXXX back to its character.
+std::string Unescaped(const std::string& text) {
+  std::string plain;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text.compare(i, 2, "\\u") == 0 && i + 6 <= text.size()) {
+      plain += ToUtf8(std::wstring(1, static_cast<wchar_t>(std::stoul(text.substr(i + 2, 4), nullptr, 16))));
+      i += 5;
+    } else {
+      plain += text[i];
+    }
+  }
+  return plain;
+}
+
 // The JSON name of a count in the summary line: "restart-needed" is restartNeeded.
 std::string CamelCase(const std::string& word) {
   std::string name;
@@ -48,13 +67,29 @@ class Agreement {
     std::istringstream pairs(counts);
     for (std::string pair; std::getline(pairs, pair, ',');) {
       const std::vector<std::string> tokens = Tokens(pair);
-      said[CamelCase(tokens[1])] = tokens[0];
+      // The line counts each "orphaned-entry"; the document names the list's count orphanedEntries.
+      const std::string name = CamelCase(tokens[1]);
+      said[name == "orphanedEntry" ? "orphanedEntries" : name] = tokens[0];
     }
-    // A removal's line names blocked members only when there are some.
-    if (said.count("removed") != 0 && said.count("blocked") == 0) said["blocked"] = "0";
-    // And /families' line names the families that show no entry only when there are some.
-    if (said.count("families") != 0 && said.count("noVisibleEntry") == 0) said["noVisibleEntry"] = "0";
+    // A line names these counts only when there are some.
+    for (const char* name : {"blocked", "noVisibleEntry", "otherUser", "orphanedEntries"}) {
+      if (said.count(name) == 0 && At(std::string("summary.") + name) != kAbsent) said[name] = "0";
+    }
     for (const auto& [name, count] : said) EXPECT_EQ(At("summary." + name), count) << line << ": " << name;
+    for (const char* name : kCounts) {
+      if (said.count(name) == 0) {
+        EXPECT_EQ(At(std::string("summary.") + name), kAbsent) << line << ": " << name;
+      }
+    }
+  }
+
+  // An orphaned entry's record: code, version, view and name.
+  void Orphaned(const std::string& line, const std::string& entry) const {
+    const std::vector<std::string> tokens = Tokens(line.substr(0, line.find(" name=")));
+    EXPECT_EQ(At(entry + "productCode"), tokens[0]) << line;
+    EXPECT_EQ(At(entry + "view"), tokens[3]) << line;
+    const std::string name = line.substr(line.find(" name=") + 6);
+    EXPECT_EQ(At(entry + "name"), name.empty() ? "null" : Unescaped(name)) << line;
   }
 
   // A family's record: its code and how many members follow.
@@ -84,7 +119,8 @@ class Agreement {
     if (tokens[1].find('\\') == std::string::npos) {
       EXPECT_EQ(At(member + "version"), tokens[1] == "-" ? "null" : tokens[1]) << line;
     }
-    if (tokens.size() > 3 && tokens[3].rfind("32-bit=", 0) == 0) {
+    const std::size_t firstView = tokens.size() > 3 && tokens[2] == "other-user" ? line.find(" 32-bit=") : 0;
+    if ((tokens.size() > 3 && tokens[3].rfind("32-bit=", 0) == 0) || (firstView != 0 && firstView != std::string::npos)) {
       Listing(line, member, tokens);
     } else {
       Outcome(line, member, tokens, tail);
@@ -97,10 +133,24 @@ class Agreement {
     const std::map<std::string, std::string> paths = {{"32-bit", "entries.view32"}, {"64-bit", "entries.view64"},
                                                       {"hide", "plan.hide"}, {"uninstall", "plan.uninstallOrder"},
                                                       {"keepnewest", "plan.keepNewest"}};
-    for (std::size_t i = 3; i < tokens.size(); ++i) {
+    std::size_t i = User(line, member, tokens);
+    for (; i < tokens.size(); ++i) {
       const std::size_t equals = tokens[i].find('=');
-      EXPECT_EQ(At(member + paths.at(tokens[i].substr(0, equals))), tokens[i].substr(equals + 1)) << line;
+      std::string value = tokens[i].substr(equals + 1);
+      if (tokens[i] == "uninstall=leave") value = "null";
+      EXPECT_EQ(At(member + paths.at(tokens[i].substr(0, equals))), value) << line;
     }
+  }
+
+  // sid= and user= after "other-user": whose install; returns the index of the token after them.
+  std::size_t User(const std::string& line, const std::string& member, const std::vector<std::string>& tokens) const {
+    std::string sid = "null", user = "null";
+    std::size_t i = 3;
+    if (i < tokens.size() && tokens[i].rfind("sid=", 0) == 0) sid = tokens[i++].substr(4);
+    if (i < tokens.size() && tokens[i].rfind("user=", 0) == 0) user = Unescaped(tokens[i++].substr(5));
+    EXPECT_EQ(At(member + "userSid"), sid) << line;
+    EXPECT_EQ(At(member + "userName"), user) << line;
+    return i;
   }
 
   void Outcome(const std::string& line, const std::string& member, const std::vector<std::string>& tokens,
@@ -110,6 +160,11 @@ class Agreement {
       result += "-" + tokens[3];
     }
     EXPECT_EQ(At(member + "result"), result) << line;
+    if (result == "other-user") {
+      User(line, member, tokens);
+      EXPECT_EQ(At(member + "views"), "null") << line;
+      return;
+    }
     if (result == "shown" || result == "not-shown" || result == "already-visible" || result == "kept-hidden") {
       Shown(line, member, tokens);
       return;
@@ -188,7 +243,7 @@ void ExpectJsonAgreesWithReport(const std::string& report, const std::string& do
   if (report.empty()) return;  // a removal without /report prints no record to compare
   const Agreement agreement(document);
   std::istringstream lines(report);
-  std::size_t members = 0, families = 0, withoutFamily = 0, familyMembers = 0;
+  std::size_t members = 0, families = 0, withoutFamily = 0, familyMembers = 0, orphaned = 0;
   std::string family;  // while a family's members follow its record: "families.N."
   for (std::string line; std::getline(lines, line);) {
     if (line.rfind("summary: ", 0) == 0) {
@@ -197,6 +252,8 @@ void ExpectJsonAgreesWithReport(const std::string& report, const std::string& do
       family = "families." + std::to_string(families++) + ".";
       familyMembers = 0;
       agreement.Family(line, family);
+    } else if (line.find(" orphaned-entry ") != std::string::npos) {
+      agreement.Orphaned(line, "orphanedEntries." + std::to_string(orphaned++) + ".");
     } else if (line.find(" without-family ") != std::string::npos) {
       agreement.Record(line, "withoutFamily." + std::to_string(withoutFamily++) + ".");
     } else if (!family.empty()) {
@@ -209,4 +266,6 @@ void ExpectJsonAgreesWithReport(const std::string& report, const std::string& do
   EXPECT_EQ(agreement.At("withoutFamily." + std::to_string(withoutFamily) + ".productCode"), kAbsent)
       << "more products without a family";
   EXPECT_EQ(agreement.At("members." + std::to_string(members) + ".productCode"), kAbsent) << "more members";
+  EXPECT_EQ(agreement.At("orphanedEntries." + std::to_string(orphaned) + ".productCode"), kAbsent)
+      << "more orphaned entries";
 }
