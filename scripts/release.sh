@@ -349,7 +349,8 @@ EOF
 # Fixed times, modes and order, and no extra attributes (-X) or folder entries (-D): a zip depends
 # only on its five files and the commit.
 files=(msitool.exe README.md LICENSE msitool-result.schema.json RELEASE.txt)
-rm -rf "${out:?}/winget" "${out:?}/msitool.json" "${out:?}/$spdx_name"
+# A reused folder may hold the bill of a release that had one zip, the x86 one, named after it.
+rm -rf "${out:?}/winget" "${out:?}/msitool.json" "${out:?}/$spdx_name" "${out:?}/${zip_names[x86]%.zip}.spdx.json"
 manifest_arguments=()
 for arch in "${architectures[@]}"; do
   stage=$builds/windows-$arch/stage

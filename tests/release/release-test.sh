@@ -202,7 +202,11 @@ written = runpy.run_path(sys.argv[1])["yaml_text"]("", {"k": text})
 sys.exit(yaml.load(written, Loader=yaml.CSafeLoader)["k"] != text)' "$source_dir/scripts/release-manifests.py"
 
 echo "== Unsigned release"
+# Into a folder that holds the bill of a release with one zip, named after that zip, as it was then.
+old_bill=$work/unsigned/release/msitool-$version-win32-x86.spdx.json
+mkdir -p "$work/unsigned/release" && echo '{}' >"$old_bill"
 check "unsigned: the release script succeeds" release unsigned
+check "unsigned: the old-named bill is gone" test ! -e "$old_bill"
 check_release unsigned
 shipped_is_tested unsigned
 for arch in "${architectures[@]}"; do
