@@ -6,9 +6,8 @@
 
 namespace {
 
-// text in Unicode's composed form (NFC); as it is when the system cannot normalise it (an
-// unpaired surrogate in a name written by a package).
-std::wstring Composed(std::wstring_view text) {
+// well-formed text in Unicode's composed form (NFC); as it is when the system cannot normalise it.
+std::wstring ComposedRun(std::wstring_view text) {
   if (text.empty()) {
     return std::wstring(text);
   }
@@ -30,6 +29,24 @@ std::wstring Composed(std::wstring_view text) {
     size = -written;
   }
   return std::wstring(text);
+}
+
+// text in Unicode's composed form, an unpaired surrogate (a name written by a package can hold one)
+// kept where it is: NormalizeString refuses a whole text that holds one, so each well-formed run
+// between them is composed alone.
+std::wstring Composed(std::wstring_view text) {
+  std::wstring composed;
+  std::size_t runStart = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (i + 1 < text.size() && IS_SURROGATE_PAIR(text[i], text[i + 1])) {
+      ++i;
+    } else if (IS_HIGH_SURROGATE(text[i]) || IS_LOW_SURROGATE(text[i])) {
+      composed += ComposedRun(text.substr(runStart, i - runStart));
+      composed += text[i];
+      runStart = i + 1;
+    }
+  }
+  return composed + ComposedRun(text.substr(runStart));
 }
 
 // text mapped by the invariant locale's linguistic casing (LCMAP_UPPERCASE or LCMAP_LOWERCASE);

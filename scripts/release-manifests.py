@@ -131,6 +131,9 @@ def write_winget(out, facts):
         "NestedInstallerType": "portable",
         "NestedInstallerFiles": [{"RelativeFilePath": EXE, "PortableCommandAlias": COMMAND}],
         "ReleaseDate": facts["date"],
+        # msitool.exe's own manifest asks for an administrator (requireAdministrator), so Windows
+        # asks to elevate it whenever it starts from a shell that is not elevated.
+        "ElevationRequirement": "elevatesSelf",
         "Installers": [{"Architecture": ARCHITECTURES[build["arch"]]["winget"], "InstallerUrl": build["url"],
                         "InstallerSha256": build["zip_sha256"].upper()} for build in facts["builds"]],
     })

@@ -11,8 +11,9 @@
 #
 # --download-url is the folder the package managers download the zips from: an https URI that ends
 # in "/" and has no query, since each manifest adds its zip's name to it; at most 2048 characters
-# with that name, anything outside ASCII percent-encoded. An address without the final "/" is
-# refused rather than completed: it is most likely a zip's own address. The default is a
+# with that name; a host name, and no user name or password, before the path; a host name outside
+# ASCII in its xn-- form, anything else outside ASCII percent-encoded. An address without the final
+# "/" is refused rather than completed: it is most likely a zip's own address. The default is a
 # placeholder under example.invalid, which a publisher replaces. The zips do not depend on it. An
 # address, or a value from the tree, that the manifests cannot carry stops the script before it
 # builds (exit code 2 for an address given here).
@@ -45,28 +46,72 @@ while (($# > 0)); do
   shift
 done
 
-# address_problem WHAT ADDRESS: one line on why the manifests cannot carry ADDRESS, or nothing.
-# Their schemas take a URI (Scoop: RFC 3986, so ASCII with anything else percent-encoded) without
-# "$" (Scoop), of at most 2048 characters (winget); winget's community repository takes only https.
-# "#" is refused too: no client sends a fragment, and Scoop reads one as a file name.
-address_problem() {
+# percent_encoded TEXT: TEXT with what a URI cannot hold as it is percent-encoded, byte by byte.
+percent_encoded() {
   local LC_ALL=C # a byte a character, so that each byte of a non-ASCII character is encoded alone
-  local what=$1 address=$2 encoded= byte i
-  for ((i = 0; i < ${#address}; i++)); do
-    byte=${address:i:1}
-    if [[ $byte == [A-Za-z0-9._~:/?@!\&\'\(\)*+,\;=-] || ${address:i:3} == %[0-9A-Fa-f][0-9A-Fa-f] ]]; then
+  local text=$1 encoded= byte i
+  for ((i = 0; i < ${#text}; i++)); do
+    byte=${text:i:1}
+    if [[ $byte == [A-Za-z0-9._~:/?@!\&\'\(\)*+,\;=-] || ${text:i:3} == %[0-9A-Fa-f][0-9A-Fa-f] ]]; then
       encoded+=$byte
     else
       printf -v byte '%%%02X' "'$byte"
       encoded+=$byte
     fi
   done
+  echo "$encoded"
+}
+
+# xn_host HOST: HOST, percent-decoded, as a URI writes a host name (IDNA): each label outside ASCII
+# lower-cased, composed (NFC) and punycoded behind "xn--"; fails when HOST is not UTF-8.
+xn_host() {
+  printf %s "$1" | python3 -c '
+import sys, unicodedata, urllib.parse
+try:
+    host = urllib.parse.unquote_to_bytes(sys.stdin.buffer.read()).decode("utf-8")
+except UnicodeDecodeError:
+    sys.exit(1)
+labels = unicodedata.normalize("NFC", host.lower()).split(".")
+print(".".join(label if label.isascii() else "xn--" + label.encode("punycode").decode() for label in labels))'
+}
+
+# address_problem WHAT ADDRESS: one line on why the manifests cannot carry ADDRESS, or nothing.
+# Their schemas take a URI (Scoop: RFC 3986, so ASCII with anything else percent-encoded, and a host
+# name in its xn-- form) without "$" (Scoop), of at most 2048 characters (winget); winget's community
+# repository takes only https. "#" is refused too: no client sends a fragment, and Scoop reads one
+# as a file name. A user name or password would be published in every manifest.
+address_problem() {
+  local LC_ALL=C
+  local what=$1 address=$2 scheme= authority= rest=$2 host port= xn
+  if [[ $address =~ ^[A-Za-z][A-Za-z0-9+.-]*:// ]]; then
+    scheme=${BASH_REMATCH[0]} rest=${address:${#BASH_REMATCH[0]}}
+    authority=${rest%%[/?#]*}
+    rest=${rest:${#authority}}
+  fi
+  host=${authority##*@}
+  [[ $host =~ :[0-9]*$ ]] && port=${BASH_REMATCH[0]} host=${host%"$port"}
   if [[ -z $address ]]; then
     echo "$what is empty"
-  elif [[ $encoded != "$address" ]]; then
-    echo "$what must be a URI, with what is not ASCII, spaces, line breaks and \"<>\\^\`{|}[]\$# percent-encoded: $encoded"
+  elif [[ $authority == *@* ]]; then
+    echo "$what holds a user name or password (before \"@\"), which every manifest would publish; without it: $scheme$host$port$rest"
+  elif [[ $host == *[![:ascii:]]* ]]; then
+    if xn=$(xn_host "$host"); then
+      echo "$what must be a URI, with its host name in its xn-- (IDNA) form and what else is not ASCII, spaces, line breaks and \"<>\\^\`{|}[]\$# percent-encoded: $(percent_encoded "$scheme$xn$port$rest")"
+    else
+      echo "$what has a host name outside ASCII that is not UTF-8 text"
+    fi
+  elif [[ $(percent_encoded "$address") != "$address" ]]; then
+    echo "$what must be a URI, with what is not ASCII, spaces, line breaks and \"<>\\^\`{|}[]\$# percent-encoded: $(percent_encoded "$address")"
   elif [[ ${address,,} != https://?* ]]; then
     echo "$what must be an https address (winget's community repository takes no other): $address"
+  elif [[ -z $host ]]; then
+    echo "$what has no host name: $address"
+  elif [[ $host == *%* ]]; then
+    if xn=$(xn_host "$host"); then
+      echo "$what has a percent-encoded host name; a host name outside ASCII is written in its xn-- (IDNA) form: $scheme$xn$port$rest"
+    else
+      echo "$what has a percent-encoded host name that is not UTF-8 text"
+    fi
   elif ((${#address} > 2048)); then
     echo "$what has ${#address} characters; the winget manifest takes at most 2048"
   fi
@@ -304,7 +349,8 @@ EOF
 # Fixed times, modes and order, and no extra attributes (-X) or folder entries (-D): a zip depends
 # only on its five files and the commit.
 files=(msitool.exe README.md LICENSE msitool-result.schema.json RELEASE.txt)
-rm -rf "${out:?}/winget" "${out:?}/msitool.json" "${out:?}/$spdx_name"
+# A reused folder may hold the bill of a release that had one zip, the x86 one, named after it.
+rm -rf "${out:?}/winget" "${out:?}/msitool.json" "${out:?}/$spdx_name" "${out:?}/${zip_names[x86]%.zip}.spdx.json"
 manifest_arguments=()
 for arch in "${architectures[@]}"; do
   stage=$builds/windows-$arch/stage

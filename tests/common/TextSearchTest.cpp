@@ -24,7 +24,8 @@ TEST(TextSearch, FindsANameAsPeopleReadItAndIgnoresNothingButCaseAndComposition)
       {L"Stra\u00DFe", L"STRASSE", false},                     // sharp s is not ss
       {L"Caf\u00E9", L"cafe", false},                          // accents count
       {L"Quorvin Sample", L"QuorvinSample", false},            // spaces count
-      {L"Broken \xD800 Name", L"broken", true},                // a name that cannot be normalised
+      {L"Broken \xD800 Name", L"broken", true},                // an unpaired surrogate
+      {L"Cafe\u0301 Noir\xD800 Cre\u0300me", L"CAF\u00C9 NOIR\xD800 CR\u00C8ME", true},  // composed around one
       {L"Anything", L"", true},
   };
   for (const auto& test : cases) {

@@ -11,6 +11,7 @@ import glob
 import hashlib
 import json
 import os
+import re
 import struct
 import subprocess
 import sys
@@ -143,6 +144,13 @@ for arch, facts in ARCHITECTURES.items():
           and [(f.get("RelativeFilePath"), f.get("PortableCommandAlias")) for f in nested] == [("msitool.exe", "msitool")]
           and "msitool.exe" in zip_files[arch], entry)
     check(f"{arch}: Scoop's bin is a file of the zip", scoop.get("bin") in zip_files[arch], scoop.get("bin"))
+    # An executable that asks for an administrator in its own manifest elevates itself.
+    with open(os.path.join(unzipped, arch, "msitool.exe"), "rb") as file:
+        level = re.search(rb'<requestedExecutionLevel level="(\w+)"', file.read())
+    elevation = field("ElevationRequirement")
+    check(f"{arch}: winget's ElevationRequirement is what its msitool.exe's manifest asks for",
+          level is not None and elevation == ("elevatesSelf" if level[1] == b"requireAdministrator" else None),
+          (level and level[1], elevation))
 
     hashes = {"winget": entry.get("InstallerSha256", "").lower(), "scoop": scoop_entry.get("hash", "").lower(),
               "spdx": [c["checksumValue"] for c in product.get("checksums", []) if c["algorithm"] == "SHA256"]}
