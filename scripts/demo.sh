@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The demo: builds msitool.exe and the sample packages, installs a product family into a throwaway
 # Wine prefix, finds its UpgradeCode with /families and /families /find:, lists it with /list, and
-# shows its uninstall entries before and after /hideoldaddremoves and /uninstall /report.
+# shows its uninstall entries at each step: /hideoldaddremoves; the newest member removed with
+# msiexec /x, which leaves the family without a visible entry (/families flags it); the undo,
+# /showaddremoves, and /hideoldaddremoves again; and /uninstall /report.
 # Run from the repository root on Debian 12. MSITOOL_BUILD_DIR picks another build folder than the
 # preset's build/windows-x86 (build/windows-x64, the 64-bit build of the same sources, on a machine
 # that cannot run 32-bit programs); MSITOOL_DEMO_DIR another folder for the prefix than build/demo.
@@ -49,6 +51,15 @@ for id in SAMPLE2 SAMPLE1 SAMPLE3 OTHER LONER; do
   fi
 done
 
+# packed_guid {GUID}: the GUID as Windows Installer's registration names it (each group's hex digits
+# reversed, the last 16 digits reversed pair by pair).
+packed_guid() {
+  local hex=${1//[\{\}-]/} packed i
+  packed=$(rev <<<"${hex:0:8}")$(rev <<<"${hex:8:4}")$(rev <<<"${hex:12:4}")
+  for ((i = 16; i < 32; i += 2)); do packed+=${hex:i+1:1}${hex:i:1}; done
+  echo "${packed^^}"
+}
+
 table() {
   echo
   echo "-- Uninstall entries $1"
@@ -85,5 +96,34 @@ run_tool /families /find:sample
 run_tool /list "/u:$SAMPLE_UPGRADE_CODE"
 run_tool /hideoldaddremoves "/u:$SAMPLE_UPGRADE_CODE"
 table "after /hideoldaddremoves"
+
+# The hazard of hiding: the one visible member goes, and the older ones stay installed out of sight.
+# Windows then keeps the family's registration of the members left; Wine's msiexec deletes the
+# family's whole key, so the demo saves it first and gives it back without the removed member.
+# It is in one of these keys (Wine's in the second).
+family_keys=('HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Installer\UpgradeCodes'
+             'HKLM\SOFTWARE\Classes\Installer\UpgradeCodes')
+packed_family=$(packed_guid "$SAMPLE_UPGRADE_CODE")
+saved=()
+for i in "${!family_keys[@]}"; do
+  wine reg export "${family_keys[i]}\\$packed_family" "$(wine winepath -w "$demo/family.$i.reg" 2>>"$log")" /y \
+    >>"$log" 2>&1 && saved+=("$i")
+done
+((${#saved[@]} > 0)) || { echo "Cannot find the registration of $SAMPLE_UPGRADE_CODE" >&2; exit 1; }
+echo "\$ wine msiexec /x $SAMPLE3_PRODUCT_CODE /qn   (removes the newest member, $SAMPLE3_NAME $SAMPLE3_VERSION)"
+status=0
+wine msiexec /x "$SAMPLE3_PRODUCT_CODE" /qn 2>>"$log" || status=$?
+echo "(exit code $status)"
+for i in "${saved[@]}"; do
+  wine reg import "$(wine winepath -w "$demo/family.$i.reg" 2>>"$log")" >>"$log" 2>&1 &&
+    wine reg delete "${family_keys[i]}\\$packed_family" /v "$(packed_guid "$SAMPLE3_PRODUCT_CODE")" /f >>"$log" 2>&1 ||
+    { echo "Cannot give back ${family_keys[i]}\\$packed_family" >&2; exit 1; }
+done
+table "after removing the newest member"
+run_tool /families /find:sample
+run_tool /showaddremoves /report "/u:$SAMPLE_UPGRADE_CODE"
+table "after /showaddremoves"
+run_tool /hideoldaddremoves /report "/u:$SAMPLE_UPGRADE_CODE"
+table "after /hideoldaddremoves again"
 run_tool /uninstall /report "/u:$SAMPLE_UPGRADE_CODE"
 table "after /uninstall"

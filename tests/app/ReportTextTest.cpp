@@ -87,9 +87,9 @@ MemberOutcome Removal(RemovalOutcome::State state, bool restartNeeded = false) {
   return outcome;
 }
 
-// Every mix of member results against the README's rule: when several apply, 1603 (a member was
-// not removed), then 1618 (one was blocked), then 3010 (a removal needs a restart), then 0. Gone
-// and restart-needed members count as removed.
+// Every mix of member results against the rule docs/command-line.md gives: when several apply,
+// 1603 (a member was not removed), then 1618 (one was blocked), then 3010 (a removal needs a
+// restart), then 0. Gone and restart-needed members count as removed.
 TEST(ResultExitCode, FollowsTheDocumentedPrecedenceForEveryMixOfResults) {
   using Removed = RemovalOutcome::State;
   const MemberOutcome results[] = {Removal(Removed::kNotRemoved), Removal(Removed::kBlocked),
