@@ -7,6 +7,7 @@
 #include "common/Utf8.h"
 #include "registry/PackedGuid.h"
 #include "support/JsonDocuments.h"
+#include "support/ReportAgreement.h"
 
 // Undoing hiding on real packages: a family whose newest member went after its older ones were
 // hidden, two members of which ask to stay hidden (one by its package, one per user on its install
@@ -141,7 +142,10 @@ TEST_F(ShowTest, ShowsWhatTheToolHidAndKeepsWhatAsksToBeHiddenSoHidingCanStartAg
                                                 "0 failed; exit code 0\n")}) {
     EXPECT_NE(std::string::npos, again.standardOutput.find(record)) << record << again.standardOutput;
   }
-  KeepJsonDocument("endtoend-showaddremoves-again", RunTool(show + L" /json").standardOutput);
+  const std::string againJson = RunTool(show + L" /json").standardOutput;
+  KeepJsonDocument("endtoend-showaddremoves-again", againJson);
+  ASSERT_EQ(again.standardOutput.rfind(kBanner, 0), 0u);
+  ExpectJsonAgreesWithReport(again.standardOutput.substr(kBanner.size()), againJson);
   ASSERT_TRUE(ReadValues(HKEY_LOCAL_MACHINE, UninstallPath(kQuietAsked.productCode), View::k64, after));
   EXPECT_EQ(before, after);
   ExpectUntouched(kQuiet1);

@@ -4,11 +4,15 @@
 
 #include <string>
 
+#include "common/Utf8.h"
+#include "installer/Installer.h"
 #include "installer/InstallerCodes.h"
+#include "products/InstalledFamilies.h"
 #include "products/Product.h"
 #include "products/ProductFamily.h"
 #include "registry/PackedGuid.h"
 #include "support/FakeInstaller.h"
+#include "support/TemporaryFiles.h"
 #include "support/TestRegistry.h"
 
 // Showing a member's entry again: which views it touches, and when the product's own wish to be
@@ -128,23 +132,26 @@ INSTANTIATE_TEST_SUITE_P(Cases, ShowEntries, testing::ValuesIn(kShowCases),
 
 // A family is flagged only when none of its entries shows and hiding's repair (show, then hide all
 // but the kept member) would show one: the kept member's entry is hidden by something other than its
-// own product. The older member asks to stay hidden whenever it is hidden; another user's entry is
-// not this run's to show or count.
+// own product. The older member asks to stay hidden whenever it is hidden; another user's entry, or
+// a stale registration's leftover, is not this run's to show or count (/list and /families alike).
+enum class Older { kOwn, kOtherUser, kStale };
+
 TEST(NoVisibleEntry, IsAFamilyWhoseKeptMemberTheRepairWouldShow) {
   const struct {
     const char* name;
     Entry kept;      // the newest member's entry, in the 32-bit view
     Record record;   // the newest member's record
     Entry older;     // the older member's entry, in the 64-bit view
-    bool olderIsAnotherUsers;
+    Older whose;
     bool flagged;
   } cases[] = {
-      {"KeptHiddenByTheTool", Entry::kHidden, Record::kDoesNotHide, Entry::kHidden, false, true},
-      {"KeptAsksToStayHidden", Entry::kHidden, Record::kHides, Entry::kHidden, false, false},
-      {"KeptCannotTell", Entry::kHidden, Record::kNone, Entry::kHidden, false, false},
-      {"KeptHasNoEntry", Entry::kNoKey, Record::kNone, Entry::kHidden, false, false},
-      {"OlderShows", Entry::kHidden, Record::kDoesNotHide, Entry::kVisible, false, false},
-      {"OnlyAnotherUsersEntryShows", Entry::kHidden, Record::kDoesNotHide, Entry::kVisible, true, true},
+      {"KeptHiddenByTheTool", Entry::kHidden, Record::kDoesNotHide, Entry::kHidden, Older::kOwn, true},
+      {"KeptAsksToStayHidden", Entry::kHidden, Record::kHides, Entry::kHidden, Older::kOwn, false},
+      {"KeptCannotTell", Entry::kHidden, Record::kNone, Entry::kHidden, Older::kOwn, false},
+      {"KeptHasNoEntry", Entry::kNoKey, Record::kNone, Entry::kHidden, Older::kOwn, false},
+      {"OlderShows", Entry::kHidden, Record::kDoesNotHide, Entry::kVisible, Older::kOwn, false},
+      {"OnlyAnotherUsersEntryShows", Entry::kHidden, Record::kDoesNotHide, Entry::kVisible, Older::kOtherUser, true},
+      {"OnlyAStaleLeftoverShows", Entry::kHidden, Record::kDoesNotHide, Entry::kVisible, Older::kStale, true},
   };
   for (const auto& test : cases) {
     const std::wstring kept = NewProductCode(), older = NewProductCode();
@@ -165,14 +172,69 @@ TEST(NoVisibleEntry, IsAFamilyWhoseKeptMemberTheRepairWouldShow) {
                              test.record == Record::kHides ? L"SystemComponent" : L"Version", 1));
     }
     FakeInstaller installer({{older, L"1.0"}, {kept, L"2.0"}});
-    if (test.olderIsAnotherUsers) {
+    if (test.whose == Older::kOtherUser) {
       installer.products[0].context = installer::kContextUserUnmanaged;
       installer.products[0].otherUserSid = L"S-1-5-21-1-2-3-1001";
       installer.products[0].version = L"3.0";  // newer, and still never the kept one
+    } else if (test.whose == Older::kStale) {
+      installer.products[0].context = 0;  // installed in no context: a stale registration
     }
     EXPECT_EQ(ProductFamily(installer, installer.knownUpgradeCode).ShowsNoEntryButCould(), test.flagged) << test.name;
     for (const std::wstring& code : {kept, older}) DeleteKeyTree(HKEY_LOCAL_MACHINE, kRecords + *PackGuid(code), View::k64);
   }
+}
+
+// /families takes its flag from the family: a family whose hidden entries all ask to stay hidden is
+// not flagged, one whose kept entry the tool hid is.
+TEST(NoVisibleEntry, FamiliesFlagsAFamilyAsTheFamilyDecides) {
+  for (const bool asks : {true, false}) {
+    const std::wstring older = NewProductCode(), kept = NewProductCode();
+    UninstallEntries entries;
+    for (const std::wstring& code : {older, kept}) {
+      ASSERT_TRUE(entries.Add(code, View::k64, L"Entry"));
+      ASSERT_TRUE(WriteDword(UninstallPath(code), View::k64, L"SystemComponent", 1));
+      ASSERT_TRUE(WriteDword(kRecords + *PackGuid(code) + L"\\InstallProperties", View::k64,
+                             asks || code == older ? L"SystemComponent" : L"Version", 1));
+    }
+    FakeInstaller installer({{older, L"1.0"}, {kept, L"2.0"}});
+    const InstalledFamilies installed = ListInstalledFamilies(installer, {installer.knownUpgradeCode});
+    ASSERT_EQ(installed.families.size(), 1u);
+    EXPECT_EQ(installed.families[0].noVisibleEntry, !asks);
+    for (const std::wstring& code : {older, kept}) DeleteKeyTree(HKEY_LOCAL_MACHINE, kRecords + *PackGuid(code), View::k64);
+  }
+}
+
+// The real installer opening a cached package that is missing, or is no package at all, while the
+// installer's record of the product cannot be read: the entry stays hidden, and the run says it
+// could not tell.
+class RealPackageReads : public FakeInstaller {
+ public:
+  using FakeInstaller::FakeInstaller;
+  unsigned GetPackageProperty(const wchar_t* path, const wchar_t* property, wchar_t* value,
+                              unsigned long* length) override {
+    return installer::SystemInstaller().GetPackageProperty(path, property, value, length);
+  }
+};
+
+TEST(ShowEntriesOnTheSystemInstaller, APackageThatCannotBeOpenedWithoutARecordKeepsTheEntryHidden) {
+  const std::wstring notAPackage = TemporaryFolder() + L"msitool-not-a-package.msi";
+  ASSERT_TRUE(WriteFileBytes(notAPackage, "plain text, no database"));
+  for (const std::wstring& package : {TemporaryFolder() + L"msitool-missing.msi", notAPackage}) {
+    const std::wstring code = NewProductCode();
+    UninstallEntries entries;
+    ASSERT_TRUE(entries.Add(code, View::k64, L"Hidden"));
+    ASSERT_TRUE(WriteDword(UninstallPath(code), View::k64, L"SystemComponent", 1));
+    FakeProduct product{code, L"1.0"};
+    product.localPackage = package;
+    RealPackageReads installer({product});
+    const ShowOutcome outcome = Product(installer, code).ShowEntries();
+    EXPECT_EQ(outcome.view64.state, State::kKeptHidden) << ToUtf8(package);
+    EXPECT_EQ(outcome.kept, Kept::kCannotTell);
+    EXPECT_NE(outcome.packageError, 0u);
+    EXPECT_NE(outcome.packageError, static_cast<unsigned>(ERROR_UNKNOWN_PROPERTY)) << "a package read whole";
+    EXPECT_EQ(SystemComponent(code, View::k64), 1u);
+  }
+  DeleteFileW(notAPackage.c_str());
 }
 
 }  // namespace
