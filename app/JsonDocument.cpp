@@ -249,7 +249,9 @@ void Count(JsonWriter& json, std::wstring_view key, std::size_t count) {
 void Summary(JsonWriter& json, ExtendedAction action, const RunSummary& summary) {
   json.BeginObject();
   Count(json, L"members", summary.members);
-  if (action == ExtendedAction::kHideOld) {
+  if (action == ExtendedAction::kList) {
+    Count(json, L"readShort", summary.readShort);
+  } else if (action == ExtendedAction::kHideOld) {
     Count(json, L"hidden", summary.hidden);
     Count(json, L"kept", summary.kept);
     Count(json, L"noEntry", summary.noEntry);
@@ -259,6 +261,7 @@ void Summary(JsonWriter& json, ExtendedAction action, const RunSummary& summary)
     Count(json, L"withoutFamily", summary.withoutFamily);
     Count(json, L"severalVisibleEntries", summary.severalVisibleEntries);
     Count(json, L"noVisibleEntry", summary.noVisibleEntry);
+    Count(json, L"readShort", summary.readShort);
   } else if (action == ExtendedAction::kShow) {
     Count(json, L"shown", summary.shown);
     Count(json, L"alreadyVisible", summary.alreadyVisible);
@@ -309,6 +312,16 @@ std::wstring JsonDocument(const ExtendedOptions& options, const RunResult& resul
   } else {
     json.Null();
   }
+  json.Key(L"readShort");
+  json.BeginArray();
+  for (const ShortEnumeration& enumeration : result.readShort) {
+    json.BeginObject();
+    TextOrNull(json, L"upgradeCode", enumeration.upgradeCode);
+    json.Key(L"indexes");
+    json.Number(static_cast<long long>(enumeration.indexes));
+    json.EndObject();
+  }
+  json.EndArray();
   json.Key(L"members");
   json.BeginArray();
   for (const MemberListing& member : result.listing) {

@@ -62,7 +62,8 @@ std::wstring FamilyMemberLine(const ProductListing& product);
 std::wstring WithoutFamilyLine(const ProductListing& product);
 
 // "summary: 2 families, 5 members, 1 without-family, 1 several-visible-entries; exit code 0", with
-// ", 1 no-visible-entry" after the last count when a family shows no entry though one could.
+// ", 1 no-visible-entry" after the last count when a family shows no entry though one could, and
+// ", 1 read-short" after that when an enumeration was not read to the end.
 std::wstring FamiliesSummaryLine(const RunSummary& summary, int exitCode);
 
 // "{UPGRADECODE} no-members"
@@ -73,10 +74,22 @@ std::wstring NoMembersLine(std::wstring_view upgradeCode);
 std::wstring NoVisibleEntryLine(std::wstring_view upgradeCode);
 
 
+// "{UPGRADECODE} read-short indexes=1116": the installer had not said "no more" when the
+// enumeration of the family reached its bound; "products read-short indexes=N" for the list of
+// every installed product (an empty upgradeCode).
+std::wstring ReadShortLine(std::wstring_view upgradeCode, unsigned long indexes);
+
+// "summary: read-short, nothing changed; exit code 1603": an action's summary over a family read
+// short.
+std::wstring ReadShortSummaryLine(int exitCode);
+
+// The run's error over a family read short, for the standard error and the JSON document.
+std::wstring ReadShortMessage(std::wstring_view upgradeCode, unsigned long indexes);
+
 // The log's records of what an installer enumeration skipped, for the family of upgradeCode, or
 // of every installed product when it is empty:
 // "skipped index 3 of the installer's list of {UPGRADECODE}'s members: error 234, More data is
 // available", "... answered success with "TEXT", no new product code" (TEXT escaped) and
-// "gave up the installer's list of every installed product after 1024 skipped indexes in a row".
+// "read short the installer's list of every installed product: no end within 40 indexes".
 std::wstring SkippedEntryRecord(std::wstring_view upgradeCode, const SkippedEntry& entry);
-std::wstring GaveUpRecord(std::wstring_view upgradeCode);
+std::wstring ReadShortRecord(std::wstring_view upgradeCode, const EnumerationGaps& gaps);

@@ -40,5 +40,8 @@ RunSummary Summarize(const InstalledFamilies& installed) {
     summary.severalVisibleEntries += family.VisibleEntries() > 1 ? 1 : 0;
     summary.noVisibleEntry += family.noVisibleEntry ? 1 : 0;
   }
+  for (const auto& gaps : installed.gaps) {
+    summary.readShort += gaps.second.readShort ? 1 : 0;
+  }
   return summary;
 }

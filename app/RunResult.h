@@ -30,6 +30,15 @@ struct RunSummary {
   std::size_t withoutFamily = 0;          // installed products that no family holds
   std::size_t severalVisibleEntries = 0;  // families with more than one entry in Programs and Features
   std::size_t noVisibleEntry = 0;         // families that show no entry, though one could
+  // /list and /families: the enumerations not read to the end (/families: of the families and of
+  // every installed product)
+  std::size_t readShort = 0;
+};
+
+// An enumeration of the installer that the run did not read to the end (see EnumerationGaps).
+struct ShortEnumeration {
+  std::wstring upgradeCode;   // empty: the installer's list of every installed product
+  unsigned long indexes = 0;  // the bound it reached
 };
 
 // Why a run stopped before its action was done: the exit code and its line on the standard error.
@@ -43,6 +52,7 @@ struct RunResult {
   std::vector<MemberListing> listing;    // /list
   InstalledFamilies installed;           // /families
   std::vector<MemberOutcome> outcomes;   // an action's, in the order of its report
+  std::vector<ShortEnumeration> readShort;  // a family action stops at its family's (a RunError)
   std::optional<RunSummary> summary;     // absent when the run stopped before its action was done
   int exitCode = 0;
   std::optional<RunError> error;

@@ -39,7 +39,7 @@ FamilyListing ListFamily(const ProductFamily& family, std::wstring_view upgradeC
 }
 
 void KeepGaps(std::wstring_view upgradeCode, const EnumerationGaps& gaps, InstalledFamilies& installed) {
-  if (!gaps.skipped.empty() || gaps.gaveUp) {
+  if (!gaps.skipped.empty() || gaps.readShort) {
     installed.gaps.emplace_back(upgradeCode, gaps);
   }
 }
@@ -71,9 +71,10 @@ InstalledFamilies ListInstalledFamilies(installer::Installer& installer,
       inAFamily.insert(member.productCode);
     }
   }
-  const EnumeratedCodes products = EnumerateCodes([&installer](unsigned long index, wchar_t* productCode) {
-    return installer.EnumProducts(index, productCode);
-  });
+  const EnumeratedCodes products =
+      EnumerateCodes(ProductsBound(), [&installer](unsigned long index, wchar_t* productCode) {
+        return installer.EnumProducts(index, productCode);
+      });
   KeepGaps(L"", products.gaps, installed);
   for (const std::wstring& productCode : products.codes) {
     if (inAFamily.count(productCode) == 0) {

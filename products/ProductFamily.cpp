@@ -23,9 +23,10 @@ MemberOutcome OutcomeFor(const Product& product, MemberOutcome::Kind kind) {
 
 ProductFamily::ProductFamily(installer::Installer& installer, std::wstring_view upgradeCode)
     : upgradeCode_(upgradeCode), installer_(installer) {
-  EnumeratedCodes enumerated = EnumerateCodes([this](unsigned long index, wchar_t* productCode) {
-    return installer_.EnumRelatedProducts(upgradeCode_.c_str(), index, productCode);
-  });
+  EnumeratedCodes enumerated =
+      EnumerateCodes(RelatedProductsBound(upgradeCode_), [this](unsigned long index, wchar_t* productCode) {
+        return installer_.EnumRelatedProducts(upgradeCode_.c_str(), index, productCode);
+      });
   for (const std::wstring& productCode : enumerated.codes) {
     products_.push_back(std::make_unique<Product>(installer_, productCode));
   }

@@ -29,8 +29,8 @@ struct RemovalOptions {
 class ProductFamily {
  public:
   // Enumerates the related products at once, past an index the installer answers with an error
-  // for that entry alone (see EnumerateCodes); an upgrade code the installer does not know gives
-  // an empty family.
+  // for that entry alone, up to the bound its registration gives (see EnumerateCodes); an upgrade
+  // code the installer does not know gives an empty family.
   ProductFamily(installer::Installer& installer, std::wstring_view upgradeCode);
   virtual ~ProductFamily() = default;
   ProductFamily(const ProductFamily&) = delete;
@@ -81,7 +81,8 @@ class ProductFamily {
   // The product with the highest version, the first enumerated of equals; nullptr when empty.
   [[nodiscard]] Product* Newest() const;
 
-  // The indexes of the enumeration that gave no member, and whether it ended by giving up.
+  // The indexes of the enumeration that gave no member, and whether it read short: then the
+  // members are only those read before the bound, and no action may choose among them.
   const EnumerationGaps& enumerationGaps() const noexcept { return gaps_; }
 
   // The products in their current order: enumeration order until UninstallAll sorts them.

@@ -43,6 +43,12 @@ class Agreement {
     std::string counts = line.substr(line.find(' ') + 1);
     const std::string exitCode = counts.substr(counts.rfind(' ') + 1);
     EXPECT_EQ(At("exitCode"), exitCode) << line;
+    // An action over a family read short stops: the document's error, and no counts.
+    if (counts.rfind("read-short,", 0) == 0) {
+      EXPECT_EQ(At("error.code"), exitCode) << line;
+      EXPECT_EQ(At("summary"), "null") << line;
+      return;
+    }
     counts = counts.substr(0, counts.find(';'));
     std::map<std::string, std::string> said;
     std::istringstream pairs(counts);
@@ -54,7 +60,15 @@ class Agreement {
     if (said.count("removed") != 0 && said.count("blocked") == 0) said["blocked"] = "0";
     // And /families' line names the families that show no entry only when there are some.
     if (said.count("families") != 0 && said.count("noVisibleEntry") == 0) said["noVisibleEntry"] = "0";
+    if (said.count("families") != 0 && said.count("readShort") == 0) said["readShort"] = "0";
     for (const auto& [name, count] : said) EXPECT_EQ(At("summary." + name), count) << line << ": " << name;
+  }
+
+  // "{UPGRADECODE} read-short indexes=N", or "products ..." for the list of every product.
+  void ReadShort(const std::string& line, const std::string& enumeration) const {
+    const std::vector<std::string> tokens = Tokens(line);
+    EXPECT_EQ(At(enumeration + "upgradeCode"), tokens[0] == "products" ? "null" : tokens[0]) << line;
+    EXPECT_EQ(At(enumeration + "indexes"), tokens[2].substr(tokens[2].find('=') + 1)) << line;
   }
 
   // A family's record: its code and how many members follow.
@@ -188,11 +202,13 @@ void ExpectJsonAgreesWithReport(const std::string& report, const std::string& do
   if (report.empty()) return;  // a removal without /report prints no record to compare
   const Agreement agreement(document);
   std::istringstream lines(report);
-  std::size_t members = 0, families = 0, withoutFamily = 0, familyMembers = 0;
+  std::size_t members = 0, families = 0, withoutFamily = 0, familyMembers = 0, readShort = 0;
   std::string family;  // while a family's members follow its record: "families.N."
   for (std::string line; std::getline(lines, line);) {
     if (line.rfind("summary: ", 0) == 0) {
       agreement.Summary(line);
+    } else if (line.find(" read-short indexes=") != std::string::npos) {
+      agreement.ReadShort(line, "readShort." + std::to_string(readShort++) + ".");
     } else if (line.find(" family members=") != std::string::npos) {
       family = "families." + std::to_string(families++) + ".";
       familyMembers = 0;
@@ -209,4 +225,5 @@ void ExpectJsonAgreesWithReport(const std::string& report, const std::string& do
   EXPECT_EQ(agreement.At("withoutFamily." + std::to_string(withoutFamily) + ".productCode"), kAbsent)
       << "more products without a family";
   EXPECT_EQ(agreement.At("members." + std::to_string(members) + ".productCode"), kAbsent) << "more members";
+  EXPECT_EQ(agreement.At("readShort." + std::to_string(readShort) + ".indexes"), kAbsent) << "more read short";
 }
