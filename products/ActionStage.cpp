@@ -5,6 +5,9 @@
 bool RunActionStage(installer::Installer& installer, std::wstring_view upgradeCode,
                     FamilyAction action) {
   ProductFamily family(installer, upgradeCode);
+  if (action == FamilyAction::kNone) {
+    return true;  // nothing asked, nothing claimed
+  }
   // The newest member cannot be known from part of a family, nor can all of it be removed.
   if (family.enumerationGaps().readShort) {
     return false;

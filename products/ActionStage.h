@@ -14,6 +14,7 @@ enum class FamilyAction {
 };
 
 // Builds the family of upgradeCode, carries out the action on it and destroys it again. Returns
-// false, and changes nothing, when the family was read short (see EnumerationGaps).
+// false, and changes nothing, when an action was asked of a family read short (see
+// EnumerationGaps).
 [[nodiscard]] bool RunActionStage(installer::Installer& installer, std::wstring_view upgradeCode,
                     FamilyAction action);

@@ -479,7 +479,7 @@ TEST(RunToolCommandLine, AnExceptionEndsEitherCommandLinesRunWith1603AndOneLine)
 }
 
 // An installer that never says "no more" for the family or for every product: each line lists what
-// it read or changes nothing, and none ends with success. The fake's family has no registration,
+// it read or changes nothing, and none that asks for an action or a listing ends with success. The fake's family has no registration,
 // so its bound is the margin alone.
 TEST(ReadShort, NoLineChangesAnythingOrSucceedsOverAFamilyNotReadToTheEnd) {
   const std::string family = ToUtf8(kFamily);
@@ -498,10 +498,13 @@ TEST(ReadShort, NoLineChangesAnythingOrSucceedsOverAFamilyNotReadToTheEnd) {
     std::vector<std::wstring> arguments;
     std::string report;  // after the banner
     std::string error;
+    int exitCode = 1603;
   } cases[] = {
-      // The classic line keeps its texts; only its exit code says the run failed.
+      // The classic line keeps its texts; only its exit code says the run failed. A line that asks
+      // for no action claims nothing.
       {"classic removal", {L"/uninstall", kCode}, "", ""},
       {"classic hiding", {L"/hideoldaddremoves", kCode}, "", ""},
+      {"classic without an action", {kCode}, "", "", 0},
       {"removal", {L"/uninstall", L"/report", kCode}, stopped, error},
       {"removal keeping the newest", {L"/uninstall", L"/keepnewest", L"/report", kCode}, stopped, error},
       {"hiding", {L"/hideoldaddremoves", L"/report", kCode}, stopped, error},
@@ -518,7 +521,7 @@ TEST(ReadShort, NoLineChangesAnythingOrSucceedsOverAFamilyNotReadToTheEnd) {
       std::vector<std::wstring> arguments = test.arguments;
       if (json && !test.report.empty()) arguments.push_back(L"/json");
       const Output output = ToolRun(arguments, installer);
-      EXPECT_EQ(output.exitCode, 1603) << test.name;
+      EXPECT_EQ(output.exitCode, test.exitCode) << test.name;
       EXPECT_EQ(installer.CallCount(L"ConfigureProductEx") + installer.CallCount(L"InstallProduct"), 0) << test.name;
       if (json && !test.report.empty()) {
         KeepJsonDocument(std::string("app-read-short-") + test.name, output.standardOutput);
