@@ -52,7 +52,7 @@ struct RunResult {
   std::vector<MemberListing> listing;    // /list
   InstalledFamilies installed;           // /families
   std::vector<MemberOutcome> outcomes;   // an action's, in the order of its report
-  std::vector<ShortEnumeration> readShort;  // a family action stops at its family's (a RunError)
+  std::vector<ShortEnumeration> readShort;  // an action stops over its family's (a RunError)
   std::optional<RunSummary> summary;     // absent when the run stopped before its action was done
   int exitCode = 0;
   std::optional<RunError> error;

@@ -65,7 +65,9 @@ InstalledFamilies ListInstalledFamilies(installer::Installer& installer,
     if (family.members.empty()) {
       continue;
     }
-    family.noVisibleEntry = family.VisibleEntries() == 0 && related.ShowsNoEntryButCould();
+    // Of part of a family it cannot be said.
+    family.noVisibleEntry = !related.enumerationGaps().readShort && family.VisibleEntries() == 0 &&
+                            related.ShowsNoEntryButCould();
     installed.families.push_back(std::move(family));
     for (const ProductListing& member : installed.families.back().members) {
       inAFamily.insert(member.productCode);
