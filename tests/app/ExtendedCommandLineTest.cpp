@@ -488,11 +488,11 @@ TEST(ReadShort, NoLineChangesAnythingOrSucceedsOverAFamilyNotReadToTheEnd) {
                               "\nsummary: read-short, nothing changed; exit code 1603\n";
   const std::string error = "Read short: the installer's list of " + family + "'s members did not end within " +
                             bound + " indexes, so the family was not read to the end; nothing was changed.\n";
-  const std::string products =
-      "{A1000000-0000-4000-8000-000000000000} 1.0 without-family per-machine 32-bit=none 64-bit=none name=\n"
-      "{A2000000-0000-4000-8000-000000000000} 2.0 without-family per-machine 32-bit=none 64-bit=none name=\n"
-      "{A3000000-0000-4000-8000-000000000000} 3.0 without-family per-machine 32-bit=none 64-bit=none name=\n"
-      "products read-short indexes=" + std::to_string(ProductsBound()) + "\n";
+  std::string products;
+  for (const char* member : {"A1000000-0000-4000-8000-000000000000} 1.0", "A2000000-0000-4000-8000-000000000000} 2.0",
+                             "A3000000-0000-4000-8000-000000000000} 3.0"}) {
+    products += "{" + std::string(member) + " without-family per-machine 32-bit=none 64-bit=none name=\n";
+  }
   const struct {
     const char* name;
     std::vector<std::wstring> arguments;
@@ -506,13 +506,13 @@ TEST(ReadShort, NoLineChangesAnythingOrSucceedsOverAFamilyNotReadToTheEnd) {
       {"classic hiding", {L"/hideoldaddremoves", kCode}, "", ""},
       {"classic without an action", {kCode}, "", "", 0},
       {"removal", {L"/uninstall", L"/report", kCode}, stopped, error},
-      {"removal keeping the newest", {L"/uninstall", L"/keepnewest", L"/report", kCode}, stopped, error},
       {"hiding", {L"/hideoldaddremoves", L"/report", kCode}, stopped, error},
       {"showing", {L"/showaddremoves", L"/report", kCode}, stopped, error},
       {"listing", {L"/list", kCode}, kFamilyListing + family + " read-short indexes=" + bound + "\n", ""},
       {"families", {L"/families"},
-       products + "summary: 0 families, 0 members, 3 without-family, 0 several-visible-entries, 1 read-short; "
-                  "exit code 1603\n", ""},
+       products + "products read-short indexes=" + std::to_string(ProductsBound()) +
+           "\nsummary: 0 families, 0 members, 3 without-family, 0 several-visible-entries, 1 read-short; exit code 1603\n",
+       ""},
   };
   for (const auto& test : cases) {
     for (const bool json : {false, true}) {
@@ -528,9 +528,7 @@ TEST(ReadShort, NoLineChangesAnythingOrSucceedsOverAFamilyNotReadToTheEnd) {
         EXPECT_EQ(output.standardError, Banner() + test.error) << test.name;
         ExpectJsonAgreesWithReport(test.report, output.standardOutput);
         if (!test.error.empty()) {
-          const std::vector<std::wstring> messages = JsonStrings(output.standardOutput, L"message");
-          ASSERT_EQ(messages.size(), 1u) << test.name;
-          EXPECT_EQ(ToUtf8(messages[0]) + "\n", test.error) << test.name;
+          EXPECT_EQ(ToUtf8(JsonAt(output.standardOutput, "error.message").value_or(L"")) + "\n", test.error);
         }
       } else {
         EXPECT_EQ(output.standardOutput, Banner() + test.report) << test.name;

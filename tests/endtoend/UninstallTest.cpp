@@ -40,77 +40,48 @@ TEST_F(UninstallTest, RemovesEveryMemberPastACorruptRegistrationValue) {
 const std::wstring kSampleRegistration =
     L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UpgradeCodes\\" + *PackGuid(kSampleUpgradeCode);
 
-std::size_t Count(const std::string& text, const std::string& part) {
-  std::size_t count = 0;
-  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-  return count;
-}
-
-// Two members, x86 1.0.0 and x64 2.0.0, and junk values the test plants in the family's
-// registration, which Wine's installer reads, each removed again afterwards.
+// Two members, and values that are no packed product codes planted where Wine's installer reads the
+// family's registration, which goes with them afterwards.
 class DamagedRegistrationTest : public InstalledProductsTest {
  protected:
   DamagedRegistrationTest() : InstalledProductsTest({kSample1, kSample2}) {}
   void TearDown() override {
-    // Removing a member may take the whole registration away (Wine); what is left goes here.
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSampleRegistration.c_str(), 0, KEY_SET_VALUE | KEY_WOW64_64KEY, &key) ==
-        ERROR_SUCCESS) {
-      for (const std::wstring& name : planted_) RegDeleteValueW(key, name.c_str());
-      RegCloseKey(key);
-    }
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, kSampleRegistration, View::k64);
     InstalledProductsTest::TearDown();
   }
   void Plant(const std::wstring& name) {
     ASSERT_TRUE(WriteString(HKEY_LOCAL_MACHINE, kSampleRegistration, name.c_str(), L"", View::k64));
-    planted_.push_back(name);
   }
   const ScratchFolder folder_;
-  const std::wstring log_ = folder_.path() + L"run.log";
-
- private:
-  std::vector<std::wstring> planted_;
+  const std::wstring tool_ = L" /report /json /log:" + folder_.path() + L"run.log /u:" + kSampleUpgradeCode;
 };
 
-// 32 characters that are no hex digits: Wine's installer answers success with a garbled code for
-// it, which is no member: the newest real member is kept and the other removed.
+// 32 characters that are not hex: Wine's installer answers success with a garbled code, no member.
 TEST_F(DamagedRegistrationTest, AGarbledCodeIsNoMember) {
   Plant(L"!GGGGGGGGGGGGGGGGGGGGGGGGGGGGGGG");
-  const ProcessOutput output = RunTool(L"/uninstall /keepnewest /report /json /log:" + log_ + L" /u:" +
-                                       kSampleUpgradeCode);
+  const ProcessOutput output = RunTool(L"/uninstall /keepnewest" + tool_);
   KeepJsonDocument("endtoend-garbled-code", output.standardOutput);
   EXPECT_EQ(kSuccess, output.exitCode);
-  EXPECT_EQ((std::vector<std::wstring>{kSample2.productCode, kSample1.productCode}),
-            JsonStrings(output.standardOutput, L"productCode"));
   EXPECT_EQ(2, JsonNumber(output.standardOutput, "summary.members"));
   EXPECT_EQ(1, JsonNumber(output.standardOutput, "summary.removed"));
-  EXPECT_EQ(1, JsonNumber(output.standardOutput, "summary.kept"));
-  EXPECT_NE(ReadFileBytes(log_).find("answered success with \"{GGGGGGG!-GGGG-GGGG-GGGG-GGGGGGGGGGGG}\", no new "
-                                     "product code"),
+  EXPECT_NE(ReadFileBytes(folder_.path() + L"run.log").find("\"{GGGGGGG!-GGGG-GGGG-GGGG-GGGGGGGGGGGG}\", no new"),
             std::string::npos);
   ExpectRemoved(kSample1);
   ExpectUntouched(kSample2);
 }
 
-// 1,100 values ahead of the members whose names are longer than a packed code: Wine's installer
-// answers ERROR_MORE_DATA at each of their indexes. They are entries of the registration, so the
-// enumeration's bound holds them, and it reads past them to both members and the end.
+// Names longer than a packed code, ahead of the members': Wine's installer answers ERROR_MORE_DATA
+// at each index. They are entries of the registration, so the bound holds them all.
 TEST_F(DamagedRegistrationTest, AFamilyBehindManyJunkValuesIsReadToTheEnd) {
-  for (int i = 0; i < 1100; ++i) {
-    wchar_t name[48] = {};
-    swprintf(name, 48, L"!junk-%04d-000000000000000000000000000000", i);
-    Plant(name);
-  }
-  const ProcessOutput output =
-      RunTool(L"/uninstall /report /json /log:" + log_ + L" /u:" + kSampleUpgradeCode);
+  for (int i = 1000; i < 2100; ++i) Plant(L"!junk-" + std::to_wstring(i) + std::wstring(30, L'0'));
+  const ProcessOutput output = RunTool(L"/uninstall" + tool_);
   KeepJsonDocument("endtoend-junk-values", output.standardOutput);
   EXPECT_EQ(kSuccess, output.exitCode);
-  EXPECT_EQ(2, JsonNumber(output.standardOutput, "summary.members"));
   EXPECT_EQ(2, JsonNumber(output.standardOutput, "summary.removed"));
-  EXPECT_EQ(JsonAt(output.standardOutput, "readShort.0"), std::nullopt);
-  const std::string log = ReadFileBytes(log_);
-  EXPECT_EQ(1100u, Count(log, "'s members: error 234, ")) << log.substr(0, 2000);
-  EXPECT_EQ(0u, Count(log, "read short")) << log.substr(0, 2000);
+  const std::string log = ReadFileBytes(folder_.path() + L"run.log");
+  std::size_t answered = 0;
+  for (std::size_t at = log.find(": error 234, "); at != std::string::npos; at = log.find(": error 234, ", at + 1)) ++answered;
+  EXPECT_EQ(1100u, answered);
   ExpectRemoved(kSample1);
   ExpectRemoved(kSample2);
 }
