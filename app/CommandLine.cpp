@@ -63,6 +63,6 @@ int CommandLine::Run(installer::Installer& installer) const {
   const FamilyAction action = hideOld_     ? FamilyAction::kHideOld
                               : uninstall_ ? FamilyAction::kUninstall
                                            : FamilyAction::kNone;
-  RunActionStage(installer, upgradeCode_, action);
-  return kExitSuccess;
+  // A family read short is an obvious fault, not a success: the one change to the classic line.
+  return RunActionStage(installer, upgradeCode_, action) ? kExitSuccess : kExitInstallFailure;
 }

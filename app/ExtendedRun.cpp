@@ -36,21 +36,20 @@ void LogGaps(RunLog& log, std::wstring_view upgradeCode, const EnumerationGaps& 
   for (const SkippedEntry& entry : gaps.skipped) {
     log.WriteRecord(SkippedEntryRecord(upgradeCode, entry));
   }
-  if (gaps.gaveUp) {
-    log.WriteRecord(GaveUpRecord(upgradeCode));
+  if (gaps.readShort) {
+    log.WriteRecord(ReadShortRecord(upgradeCode, gaps));
   }
+}
+
+void Stop(RunResult& result, int exitCode, const std::wstring& message) {
+  result.exitCode = exitCode;
+  result.error = RunError{exitCode, message};
 }
 
 void ListFamily(const ActionRun& run, ProductFamily& family, RunResult& result) {
   result.listing = family.List();
   for (const MemberListing& member : result.listing) {
     run.report.WriteLine(ListingLine(member));
-  }
-  if (result.listing.empty()) {
-    run.report.WriteLine(NoMembersLine(run.options.upgradeCode));
-  }
-  if (family.ShowsNoEntryButCould()) {
-    run.report.WriteLine(NoVisibleEntryLine(run.options.upgradeCode));
   }
   result.summary = RunSummary{};
   result.summary->members = result.listing.size();
@@ -59,6 +58,31 @@ void ListFamily(const ActionRun& run, ProductFamily& family, RunResult& result) 
         return member.context == MemberIdentity::Context::kOtherUser;
       }));
   result.exitCode = kExitSuccess;
+  // Of part of a family, neither "no members" nor "no visible entry" can be said.
+  const EnumerationGaps& gaps = family.enumerationGaps();
+  if (gaps.readShort) {
+    result.readShort.push_back({run.options.upgradeCode, gaps.bound});
+    run.report.WriteLine(ReadShortLine(run.options.upgradeCode, gaps.bound));
+    result.summary->readShort = 1;
+    result.exitCode = kExitInstallFailure;
+    return;
+  }
+  if (result.listing.empty()) {
+    run.report.WriteLine(NoMembersLine(run.options.upgradeCode));
+  }
+  if (family.ShowsNoEntryButCould()) {
+    run.report.WriteLine(NoVisibleEntryLine(run.options.upgradeCode));
+  }
+}
+
+// An action over a family read short changes nothing: the newest member cannot be known from part
+// of a family, and a removal of part of it would report a family removed that is not.
+void StopReadShort(const ActionRun& run, const EnumerationGaps& gaps, RunResult& result) {
+  result.readShort.push_back({run.options.upgradeCode, gaps.bound});
+  run.report.WriteLine(ReadShortLine(run.options.upgradeCode, gaps.bound));
+  Stop(result, kExitInstallFailure, ReadShortMessage(run.options.upgradeCode, gaps.bound));
+  run.report.WriteLine(ReadShortSummaryLine(result.exitCode));
+  WriteText(StandardStream::kError, result.error->message + L"\n");
 }
 
 void ListFamilies(const ActionRun& run, RunResult& result) {
@@ -71,6 +95,9 @@ void ListFamilies(const ActionRun& run, RunResult& result) {
   result.installed = ListInstalledFamilies(run.installer, registrations.upgradeCodes);
   for (const auto& [upgradeCode, gaps] : result.installed.gaps) {
     LogGaps(run.log, upgradeCode, gaps);
+    if (gaps.readShort) {
+      result.readShort.push_back({upgradeCode, gaps.bound});
+    }
   }
   if (result.installed.staleMembers > 0) {
     run.log.WriteRecord(L"left out: " + std::to_wstring(result.installed.staleMembers) +
@@ -91,8 +118,12 @@ void ListFamilies(const ActionRun& run, RunResult& result) {
   for (const InstallerEntry& entry : result.installed.orphanedEntries) {
     run.report.WriteLine(OrphanedEntryLine(entry));
   }
+  for (const ShortEnumeration& enumeration : result.readShort) {
+    run.report.WriteLine(ReadShortLine(enumeration.upgradeCode, enumeration.indexes));
+  }
   result.summary = Summarize(result.installed);
-  result.exitCode = kExitSuccess;
+  // No success over a family the run could not read.
+  result.exitCode = result.summary->readShort > 0 ? kExitInstallFailure : kExitSuccess;
   run.report.WriteLine(FamiliesSummaryLine(*result.summary, result.exitCode));
 }
 
@@ -133,6 +164,10 @@ void RunAction(const ActionRun& run, RunResult& result) {
     ListFamily(run, family, result);
     return;
   }
+  if (family.enumerationGaps().readShort) {
+    StopReadShort(run, family.enumerationGaps(), result);
+    return;
+  }
   // Read before the action: a removed member can no longer be asked.
   result.members = family.Describe();
   // Each member's line goes out as soon as it is done, so a log's time stamps say when; and each
@@ -152,11 +187,6 @@ void RunAction(const ActionRun& run, RunResult& result) {
   report.WriteLine(action == ExtendedAction::kHideOld ? HideSummaryLine(*result.summary, result.exitCode)
                    : action == ExtendedAction::kShow  ? ShowSummaryLine(*result.summary, result.exitCode)
                                                       : RemovalSummaryLine(*result.summary, result.exitCode));
-}
-
-void Stop(RunResult& result, int exitCode, const std::wstring& message) {
-  result.exitCode = exitCode;
-  result.error = RunError{exitCode, message};
 }
 
 }  // namespace

@@ -269,7 +269,9 @@ void Summary(JsonWriter& json, ExtendedAction action, const RunSummary& summary)
   json.BeginObject();
   Count(json, L"members", summary.members);
   Count(json, L"otherUser", summary.otherUser);
-  if (action == ExtendedAction::kHideOld) {
+  if (action == ExtendedAction::kList) {
+    Count(json, L"readShort", summary.readShort);
+  } else if (action == ExtendedAction::kHideOld) {
     Count(json, L"hidden", summary.hidden);
     Count(json, L"kept", summary.kept);
     Count(json, L"noEntry", summary.noEntry);
@@ -280,6 +282,7 @@ void Summary(JsonWriter& json, ExtendedAction action, const RunSummary& summary)
     Count(json, L"severalVisibleEntries", summary.severalVisibleEntries);
     Count(json, L"noVisibleEntry", summary.noVisibleEntry);
     Count(json, L"orphanedEntries", summary.orphanedEntries);
+    Count(json, L"readShort", summary.readShort);
   } else if (action == ExtendedAction::kShow) {
     Count(json, L"shown", summary.shown);
     Count(json, L"alreadyVisible", summary.alreadyVisible);
@@ -330,6 +333,16 @@ std::wstring JsonDocument(const ExtendedOptions& options, const RunResult& resul
   } else {
     json.Null();
   }
+  json.Key(L"readShort");
+  json.BeginArray();
+  for (const ShortEnumeration& enumeration : result.readShort) {
+    json.BeginObject();
+    TextOrNull(json, L"upgradeCode", enumeration.upgradeCode);
+    json.Key(L"indexes");
+    json.Number(static_cast<long long>(enumeration.indexes));
+    json.EndObject();
+  }
+  json.EndArray();
   json.Key(L"members");
   json.BeginArray();
   for (const MemberListing& member : result.listing) {

@@ -310,7 +310,8 @@ std::wstring FamiliesSummaryLine(const RunSummary& summary, int exitCode) {
          (summary.noVisibleEntry > 0 ? L", " + Count(summary.noVisibleEntry, L"no-visible-entry") : L"") +
          OtherUserCount(summary) +
          (summary.orphanedEntries > 0 ? L", " + Count(summary.orphanedEntries, L"orphaned-entry") : L"") +
-         L"; exit code " + std::to_wstring(exitCode);
+         (summary.readShort > 0 ? L", " + Count(summary.readShort, L"read-short") : L"") + L"; exit code " +
+         std::to_wstring(exitCode);
 }
 
 std::wstring OrphanedEntryLine(const InstallerEntry& entry) {
@@ -337,7 +338,21 @@ std::wstring SkippedEntryRecord(std::wstring_view upgradeCode, const SkippedEntr
          L"\", no new product code";
 }
 
-std::wstring GaveUpRecord(std::wstring_view upgradeCode) {
-  return L"gave up " + EnumerationName(upgradeCode) + L" after " +
-         std::to_wstring(kMaxSkippedInARow) + L" skipped indexes in a row";
+std::wstring ReadShortRecord(std::wstring_view upgradeCode, const EnumerationGaps& gaps) {
+  return L"read short " + EnumerationName(upgradeCode) + L": no end within " + std::to_wstring(gaps.bound) +
+         L" indexes";
+}
+
+std::wstring ReadShortLine(std::wstring_view upgradeCode, unsigned long indexes) {
+  return (upgradeCode.empty() ? std::wstring(L"products") : std::wstring(upgradeCode)) +
+         L" read-short indexes=" + std::to_wstring(indexes);
+}
+
+std::wstring ReadShortSummaryLine(int exitCode) {
+  return L"summary: read-short, nothing changed; exit code " + std::to_wstring(exitCode);
+}
+
+std::wstring ReadShortMessage(std::wstring_view upgradeCode, unsigned long indexes) {
+  return L"Read short: " + EnumerationName(upgradeCode) + L" did not end within " + std::to_wstring(indexes) +
+         L" indexes, so the family was not read to the end; nothing was changed.";
 }

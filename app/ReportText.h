@@ -68,7 +68,8 @@ std::wstring FamilyMemberLine(const ProductListing& product);
 std::wstring WithoutFamilyLine(const ProductListing& product);
 
 // "summary: 2 families, 5 members, 1 without-family, 1 several-visible-entries; exit code 0", with
-// ", 1 no-visible-entry", ", 1 other-user" and ", 1 orphaned-entry" after the last count when there are.
+// ", 1 no-visible-entry", ", 1 other-user", ", 1 orphaned-entry" and ", 1 read-short" (an
+// enumeration not read to the end) after the last count when there are.
 std::wstring FamiliesSummaryLine(const RunSummary& summary, int exitCode);
 
 // "{CODE} 1.0.0 orphaned-entry 64-bit name=Quorvin Sample": an uninstall entry that claims the
@@ -83,10 +84,22 @@ std::wstring NoMembersLine(std::wstring_view upgradeCode);
 std::wstring NoVisibleEntryLine(std::wstring_view upgradeCode);
 
 
+// "{UPGRADECODE} read-short indexes=1116": the installer had not said "no more" when the
+// enumeration of the family reached its bound; "products read-short indexes=N" for the list of
+// every installed product (an empty upgradeCode).
+std::wstring ReadShortLine(std::wstring_view upgradeCode, unsigned long indexes);
+
+// "summary: read-short, nothing changed; exit code 1603": an action's summary over a family read
+// short.
+std::wstring ReadShortSummaryLine(int exitCode);
+
+// The run's error over a family read short, for the standard error and the JSON document.
+std::wstring ReadShortMessage(std::wstring_view upgradeCode, unsigned long indexes);
+
 // The log's records of what an installer enumeration skipped, for the family of upgradeCode, or
 // of every installed product when it is empty:
 // "skipped index 3 of the installer's list of {UPGRADECODE}'s members: error 234, More data is
 // available", "... answered success with "TEXT", no new product code" (TEXT escaped) and
-// "gave up the installer's list of every installed product after 1024 skipped indexes in a row".
+// "read short the installer's list of every installed product: no end within 40 indexes".
 std::wstring SkippedEntryRecord(std::wstring_view upgradeCode, const SkippedEntry& entry);
-std::wstring GaveUpRecord(std::wstring_view upgradeCode);
+std::wstring ReadShortRecord(std::wstring_view upgradeCode, const EnumerationGaps& gaps);

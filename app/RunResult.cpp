@@ -49,5 +49,8 @@ RunSummary Summarize(const InstalledFamilies& installed) {
           return member.context == MemberIdentity::Context::kOtherUser;
         }));
   }
+  for (const auto& gaps : installed.gaps) {
+    summary.readShort += gaps.second.readShort ? 1 : 0;
+  }
   return summary;
 }

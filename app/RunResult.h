@@ -32,6 +32,15 @@ struct RunSummary {
   std::size_t severalVisibleEntries = 0;  // families with more than one entry in Programs and Features
   std::size_t noVisibleEntry = 0;         // families that show no entry, though one could
   std::size_t orphanedEntries = 0;        // entries that claim the installer for no installed product
+  // /list and /families: the enumerations not read to the end (/families: of the families and of
+  // every installed product)
+  std::size_t readShort = 0;
+};
+
+// An enumeration of the installer that the run did not read to the end (see EnumerationGaps).
+struct ShortEnumeration {
+  std::wstring upgradeCode;   // empty: the installer's list of every installed product
+  unsigned long indexes = 0;  // the bound it reached
 };
 
 // Why a run stopped before its action was done: the exit code and its line on the standard error.
@@ -45,6 +54,7 @@ struct RunResult {
   std::vector<MemberListing> listing;    // /list
   InstalledFamilies installed;           // /families
   std::vector<MemberOutcome> outcomes;   // an action's, in the order of its report
+  std::vector<ShortEnumeration> readShort;  // an action stops over its family's (a RunError)
   std::optional<RunSummary> summary;     // absent when the run stopped before its action was done
   int exitCode = 0;
   std::optional<RunError> error;

@@ -2,10 +2,17 @@
 
 #include "products/ProductFamily.h"
 
-void RunActionStage(installer::Installer& installer, std::wstring_view upgradeCode,
+bool RunActionStage(installer::Installer& installer, std::wstring_view upgradeCode,
                     FamilyAction action) {
   ProductFamily family(installer, upgradeCode);
-  // The counts only matter to callers of the family; the exit code stays 0 either way.
+  if (action == FamilyAction::kNone) {
+    return true;  // nothing asked, nothing claimed
+  }
+  // The newest member cannot be known from part of a family, nor can all of it be removed.
+  if (family.enumerationGaps().readShort) {
+    return false;
+  }
+  // The counts only matter to callers of the family.
   switch (action) {
     case FamilyAction::kHideOld:
       static_cast<void>(family.HideOldProducts());
@@ -16,4 +23,5 @@ void RunActionStage(installer::Installer& installer, std::wstring_view upgradeCo
     case FamilyAction::kNone:
       break;
   }
+  return true;
 }

@@ -13,6 +13,8 @@ enum class FamilyAction {
   kUninstall,  // remove every member, newest first
 };
 
-// Builds the family of upgradeCode, carries out the action on it and destroys it again.
-void RunActionStage(installer::Installer& installer, std::wstring_view upgradeCode,
+// Builds the family of upgradeCode, carries out the action on it and destroys it again. Returns
+// false, and changes nothing, when an action was asked of a family read short (see
+// EnumerationGaps).
+[[nodiscard]] bool RunActionStage(installer::Installer& installer, std::wstring_view upgradeCode,
                     FamilyAction action);

@@ -4,6 +4,7 @@
 
 #include "common/GuidText.h"
 #include "installer/InstallerCodes.h"
+#include "registry/RegistrationCounts.h"
 
 namespace {
 
@@ -14,11 +15,15 @@ constexpr std::size_t kProductCodeBufferSize = 100;
 }  // namespace
 
 EnumeratedCodes EnumerateCodes(
-    const std::function<unsigned(unsigned long index, wchar_t* productCode)>& enumerate) {
+    unsigned long bound, const std::function<unsigned(unsigned long index, wchar_t* productCode)>& enumerate) {
   EnumeratedCodes enumerated;
+  enumerated.gaps.bound = bound;
   std::set<std::wstring> seen;
-  unsigned skippedInARow = 0;
   for (unsigned long index = 0;; ++index) {
+    if (index == bound) {
+      enumerated.gaps.readShort = true;
+      break;
+    }
     // Zeroed each time: Wine answers success without writing for a value whose name is too short
     // to be a packed code, which would otherwise repeat the previous member.
     wchar_t productCode[kProductCodeBufferSize] = {};
@@ -28,16 +33,18 @@ EnumeratedCodes EnumerateCodes(
     }
     productCode[kProductCodeBufferSize - 1] = L'\0';
     const std::wstring code = CanonicalGuid(productCode);
-    if (result == installer::kSuccess && !code.empty() && seen.insert(code).second) {
+    // Wine unpacks a value name of 32 characters that are not hex digits into a garbled code.
+    if (result == installer::kSuccess && IsBracedGuid(code) && seen.insert(code).second) {
       enumerated.codes.push_back(code);
-      skippedInARow = 0;
       continue;
     }
     enumerated.gaps.skipped.push_back({index, result, result == installer::kSuccess ? code : std::wstring()});
-    if (++skippedInARow == kMaxSkippedInARow) {
-      enumerated.gaps.gaveUp = true;
-      break;
-    }
   }
   return enumerated;
 }
+
+unsigned long RelatedProductsBound(std::wstring_view upgradeCode) {
+  return UpgradeCodeValueCount(upgradeCode) + kEnumerationMargin;
+}
+
+unsigned long ProductsBound() { return ProductKeyCount() + kEnumerationMargin; }

@@ -40,7 +40,7 @@ FamilyListing ListFamily(const ProductFamily& family, std::wstring_view upgradeC
 }
 
 void KeepGaps(std::wstring_view upgradeCode, const EnumerationGaps& gaps, InstalledFamilies& installed) {
-  if (!gaps.skipped.empty() || gaps.gaveUp) {
+  if (!gaps.skipped.empty() || gaps.readShort) {
     installed.gaps.emplace_back(upgradeCode, gaps);
   }
 }
@@ -72,9 +72,10 @@ InstalledFamilies ListInstalledFamilies(installer::Installer& installer,
       listed.insert(member.productCode);
     }
   }
-  const EnumeratedCodes products = EnumerateCodes([&installer](unsigned long index, wchar_t* productCode) {
-    return installer.EnumProducts(index, productCode);
-  });
+  const EnumeratedCodes products =
+      EnumerateCodes(ProductsBound(), [&installer](unsigned long index, wchar_t* productCode) {
+        return installer.EnumProducts(index, productCode);
+      });
   KeepGaps(L"", products.gaps, installed);
   const std::wstring runningUserSid = RunningUserSid();
   for (const std::wstring& productCode : products.codes) {

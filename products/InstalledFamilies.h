@@ -32,7 +32,9 @@ struct InstalledFamilies {
   std::vector<InstallerEntry> orphanedEntries;
   unsigned staleMembers = 0;  // enumerated, but installed for no user: left out
   // What each enumeration skipped: a family's by its upgrade code, that of every product the
-  // installer knows by an empty one. Only enumerations that skipped something are here.
+  // installer knows by an empty one. Only enumerations that skipped something are here. A family
+  // read short lists only the members read before its bound (none: not listed), and a product of
+  // it that was not read is listed without a family.
   std::vector<std::pair<std::wstring, EnumerationGaps>> gaps;
 };
 

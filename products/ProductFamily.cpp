@@ -37,9 +37,10 @@ MemberOutcome OtherUserOutcome(const Product& product) {
 
 ProductFamily::ProductFamily(installer::Installer& installer, std::wstring_view upgradeCode)
     : upgradeCode_(upgradeCode), installer_(installer) {
-  EnumeratedCodes enumerated = EnumerateCodes([this](unsigned long index, wchar_t* productCode) {
-    return installer_.EnumRelatedProducts(upgradeCode_.c_str(), index, productCode);
-  });
+  EnumeratedCodes enumerated =
+      EnumerateCodes(RelatedProductsBound(upgradeCode_), [this](unsigned long index, wchar_t* productCode) {
+        return installer_.EnumRelatedProducts(upgradeCode_.c_str(), index, productCode);
+      });
   const std::wstring runningUserSid = RunningUserSid();
   for (const std::wstring& productCode : enumerated.codes) {
     products_.push_back(std::make_unique<Product>(installer_, productCode));
@@ -137,7 +138,8 @@ std::vector<MemberOutcome> ProductFamily::ShowEntriesWithOutcomes(const OutcomeS
 }
 
 bool ProductFamily::ShowsNoEntryButCould() const {
-  const Product* const kept = Newest();
+  // Of part of a family it cannot be said.
+  const Product* const kept = gaps_.readShort ? nullptr : Newest();
   if (kept == nullptr) {
     return false;
   }

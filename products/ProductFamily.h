@@ -29,9 +29,9 @@ struct RemovalOptions {
 class ProductFamily {
  public:
   // Enumerates the related products at once, past an index the installer answers with an error
-  // for that entry alone (see EnumerateCodes), adds another user's members that only the machine's
-  // registration names, and finds where each is installed (Product::Locate); an upgrade code the
-  // installer does not know gives an empty family.
+  // for that entry alone, up to the bound its registration gives (see EnumerateCodes), adds another
+  // user's members that only the machine's registration names, and finds where each is installed
+  // (Product::Locate); an upgrade code the installer does not know gives an empty family.
   ProductFamily(installer::Installer& installer, std::wstring_view upgradeCode);
   virtual ~ProductFamily() = default;
   ProductFamily(const ProductFamily&) = delete;
@@ -64,7 +64,8 @@ class ProductFamily {
   // True when the family shows no entry and hiding's repair would show one: no member this run
   // acts on (Installation::ActsHere) has a visible entry, and the member Newest() keeps has one
   // hidden by something other than its own product (SelfHiding says it does not ask). A kept
-  // member that asks to be hidden, or has no entry, is not flagged. Reads only.
+  // member that asks to be hidden, or has no entry, is not flagged, nor a family read short. Reads
+  // only.
   [[nodiscard]] bool ShowsNoEntryButCould() const;
 
   // The one removal loop: every member newest first through Product::Remove, with the installer's
@@ -86,7 +87,8 @@ class ProductFamily {
   // enumerated of equals. Another user's install never counts. nullptr when there is none.
   [[nodiscard]] Product* Newest() const;
 
-  // The indexes of the enumeration that gave no member, and whether it ended by giving up.
+  // The indexes of the enumeration that gave no member, and whether it read short: then the
+  // members are only those read before the bound, and no action may choose among them.
   const EnumerationGaps& enumerationGaps() const noexcept { return gaps_; }
 
   // The products in their current order: enumeration order until UninstallAll sorts them.

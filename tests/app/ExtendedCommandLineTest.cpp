@@ -12,7 +12,9 @@
 #include "app/Entry.h"
 #include "app/ExtendedCommandLine.h"
 #include "common/GuidText.h"
+#include "common/Utf8.h"
 #include "installer/InstallerCodes.h"
+#include "products/CodeEnumeration.h"
 #include "support/CapturedStream.h"
 #include "support/FakeInstaller.h"
 #include "support/JsonDocuments.h"
@@ -71,7 +73,7 @@ Output ToolRun(const std::vector<std::wstring>& arguments, installer::Installer&
       [&] { return RunToolCommandLine(static_cast<int>(argv.size()), argv.data(), installer); });
 }
 
-std::vector<FakeProduct> Family() { return {{L"{A1}", L"1.0"}, {L"{A3}", L"3.0"}, {L"{A2}", L"2.0"}}; }
+std::vector<FakeProduct> Family() { return {{L"{A1000000-0000-4000-8000-000000000000}", L"1.0"}, {L"{A3000000-0000-4000-8000-000000000000}", L"3.0"}, {L"{A2000000-0000-4000-8000-000000000000}", L"2.0"}}; }
 
 // What the classic tool prints before it acts.
 std::string Banner() {
@@ -219,34 +221,34 @@ void PrintTo(const RunCase& test, std::ostream* stream) { *stream << test.name; 
 
 // Every kind of character that could break a record or a JSON text: line ends, separators, C1, a
 // lone surrogate, a tab, NBSP, a quote, a backslash and a character outside the BMP.
-const std::wstring kHostileName = L"Name\r\n{A8} 1.0 per-machine\u2028\u0085\xD800\t\u00A0\"\\\U0001F600";
+const std::wstring kHostileName = L"Name\r\n{A8000000-0000-4000-8000-000000000000} 1.0 per-machine\u2028\u0085\xD800\t\u00A0\"\\\U0001F600";
 
 const std::wstring kOther = L"{00000000-0000-0000-0000-0000000000BB}";
 // 100 characters: one more than the version order reads.
 const std::wstring kLongVersion = L"1.0.0-" + std::wstring(94, L'b');
-const std::string kLongVersionReport = "{A2} 2.0 removed\n{A1} 1.0.0-" + std::string(94, 'b') + " removed\n"
+const std::string kLongVersionReport = "{A2000000-0000-4000-8000-000000000000} 2.0 removed\n{A1000000-0000-4000-8000-000000000000} 1.0.0-" + std::string(94, 'b') + " removed\n"
                                        "summary: 2 members, 2 removed, 0 restart-needed, 0 kept, 0 failed; exit code 0\n";
 const char kFamilyListing[] =
-    "{A1} 1.0 per-machine 32-bit=none 64-bit=none hide=hide uninstall=3 keepnewest=remove name=\n"
-    "{A3} 3.0 per-machine 32-bit=none 64-bit=none hide=keep uninstall=1 keepnewest=keep name=\n"
-    "{A2} 2.0 per-machine 32-bit=none 64-bit=none hide=hide uninstall=2 keepnewest=remove name=\n";
+    "{A1000000-0000-4000-8000-000000000000} 1.0 per-machine 32-bit=none 64-bit=none hide=hide uninstall=3 keepnewest=remove name=\n"
+    "{A3000000-0000-4000-8000-000000000000} 3.0 per-machine 32-bit=none 64-bit=none hide=keep uninstall=1 keepnewest=keep name=\n"
+    "{A2000000-0000-4000-8000-000000000000} 2.0 per-machine 32-bit=none 64-bit=none hide=hide uninstall=2 keepnewest=remove name=\n";
 
 const char kFamilyHideReport[] =
-    "{A1} 1.0 no-entry\n{A3} 3.0 kept newest\n{A2} 2.0 no-entry\n"
+    "{A1000000-0000-4000-8000-000000000000} 1.0 no-entry\n{A3000000-0000-4000-8000-000000000000} 3.0 kept newest\n{A2000000-0000-4000-8000-000000000000} 2.0 no-entry\n"
     "summary: 3 members, 0 hidden, 1 kept, 2 no-entry, 0 failed; exit code 0\n";
 
 // Each line the extended rules read, with its full output: banner, then the report.
 const RunCase kRunCases[] = {
     {"ListChangesNothing", Family(), {L"/list", kCode}, 0, {}, kFamilyListing},
     {"ListReadsNameAndContext",
-     {{L"{A1}", L"1.0", {}, {}, 0, 0, true, 4, {{L"ProductName", L"Plain Name"}}},
-      {L"{A3}", L"3.0", {}, {}, 0, 0, true, installer::kContextUserUnmanaged,
+     {{L"{A1000000-0000-4000-8000-000000000000}", L"1.0", {}, {}, 0, 0, true, 4, {{L"ProductName", L"Plain Name"}}},
+      {L"{A3000000-0000-4000-8000-000000000000}", L"3.0", {}, {}, 0, 0, true, installer::kContextUserUnmanaged,
        {{L"InstalledProductName", L"Installed Name"}, {L"ProductName", L"Not This"}}},
-      {L"{A2}", L"2.0", {}, {}, 0, 0, true, /*context=*/0}},
+      {L"{A2000000-0000-4000-8000-000000000000}", L"2.0", {}, {}, 0, 0, true, /*context=*/0}},
      {L"/list", kCode}, 0, {},
-     "{A1} 1.0 per-machine 32-bit=none 64-bit=none hide=hide uninstall=3 keepnewest=remove name=Plain Name\n"
-     "{A3} 3.0 per-user 32-bit=none 64-bit=none hide=keep uninstall=1 keepnewest=keep name=Installed Name\n"
-     "{A2} 2.0 unknown-context 32-bit=none 64-bit=none hide=hide uninstall=2 keepnewest=remove name=\n"},
+     "{A1000000-0000-4000-8000-000000000000} 1.0 per-machine 32-bit=none 64-bit=none hide=hide uninstall=3 keepnewest=remove name=Plain Name\n"
+     "{A3000000-0000-4000-8000-000000000000} 3.0 per-user 32-bit=none 64-bit=none hide=keep uninstall=1 keepnewest=keep name=Installed Name\n"
+     "{A2000000-0000-4000-8000-000000000000} 2.0 unknown-context 32-bit=none 64-bit=none hide=hide uninstall=2 keepnewest=remove name=\n"},
     {"ListSwitchInAnyCaseAndPlace", Family(), {kCode, L"/LIST"}, 0, {}, kFamilyListing},
     {"ListWithReportIsTheListing", Family(), {L"/list", L"/report", kCode}, 0, {}, kFamilyListing},
     {"UpgradeCodeInLowerCaseIsTheSameFamily", Family(), {L"/list", L"/u:{00000000-0000-0000-0000-0000000000aa}"}, 0,
@@ -256,119 +258,119 @@ const RunCase kRunCases[] = {
     {"ListOfAnEmptyFamilySaysSo", Family(), {L"/list", L"/u:" + kOther}, 0, {},
      "{00000000-0000-0000-0000-0000000000BB} no-members\n"},
     {"ListShowsTheTieAsHidingAndKeepNewestChooseIt",
-     {Member(L"{T1}", L"3.0"), Member(L"{L}", L"1.0"), Member(L"{T2}", L"3.0")}, {L"/list", kCode}, 0, {},
-     "{T1} 3.0 per-machine 32-bit=none 64-bit=none hide=keep uninstall=1 keepnewest=keep name=\n"
-     "{L} 1.0 per-machine 32-bit=none 64-bit=none hide=hide uninstall=3 keepnewest=remove name=\n"
-     "{T2} 3.0 per-machine 32-bit=none 64-bit=none hide=hide uninstall=2 keepnewest=remove name=\n"},
+     {Member(L"{71000000-0000-4000-8000-000000000000}", L"3.0"), Member(L"{10000000-0000-4000-8000-000000000000}", L"1.0"), Member(L"{72000000-0000-4000-8000-000000000000}", L"3.0")}, {L"/list", kCode}, 0, {},
+     "{71000000-0000-4000-8000-000000000000} 3.0 per-machine 32-bit=none 64-bit=none hide=keep uninstall=1 keepnewest=keep name=\n"
+     "{10000000-0000-4000-8000-000000000000} 1.0 per-machine 32-bit=none 64-bit=none hide=hide uninstall=3 keepnewest=remove name=\n"
+     "{72000000-0000-4000-8000-000000000000} 3.0 per-machine 32-bit=none 64-bit=none hide=hide uninstall=2 keepnewest=remove name=\n"},
     {"UninstallWithoutReportPrintsTheBannerAlone", Family(), {L"/uninstall", L"/keepnewest", kCode}, 0,
-     {L"{A2}", L"{A1}"}, ""},
+     {L"{A2000000-0000-4000-8000-000000000000}", L"{A1000000-0000-4000-8000-000000000000}"}, ""},
     {"KeepNewestKeepsTheFirstEnumeratedOfATie",
-     {Member(L"{L}", L"1.0"), Member(L"{T1}", L"3.0"), Member(L"{T2}", L"3.0")},
-     {L"/uninstall", L"/keepnewest", L"/report", kCode}, 0, {L"{T2}", L"{L}"},
-     "{T1} 3.0 kept keepnewest\n{T2} 3.0 removed\n{L} 1.0 removed\n"
+     {Member(L"{10000000-0000-4000-8000-000000000000}", L"1.0"), Member(L"{71000000-0000-4000-8000-000000000000}", L"3.0"), Member(L"{72000000-0000-4000-8000-000000000000}", L"3.0")},
+     {L"/uninstall", L"/keepnewest", L"/report", kCode}, 0, {L"{72000000-0000-4000-8000-000000000000}", L"{10000000-0000-4000-8000-000000000000}"},
+     "{71000000-0000-4000-8000-000000000000} 3.0 kept keepnewest\n{72000000-0000-4000-8000-000000000000} 3.0 removed\n{10000000-0000-4000-8000-000000000000} 1.0 removed\n"
      "summary: 3 members, 2 removed, 0 restart-needed, 1 kept, 0 failed; exit code 0\n"},
-    {"AllRemoved", Family(), {L"/uninstall", L"/report", kCode}, 0, {L"{A3}", L"{A2}", L"{A1}"},
-     "{A3} 3.0 removed\n{A2} 2.0 removed\n{A1} 1.0 removed\n"
+    {"AllRemoved", Family(), {L"/uninstall", L"/report", kCode}, 0, {L"{A3000000-0000-4000-8000-000000000000}", L"{A2000000-0000-4000-8000-000000000000}", L"{A1000000-0000-4000-8000-000000000000}"},
+     "{A3000000-0000-4000-8000-000000000000} 3.0 removed\n{A2000000-0000-4000-8000-000000000000} 2.0 removed\n{A1000000-0000-4000-8000-000000000000} 1.0 removed\n"
      "summary: 3 members, 3 removed, 0 restart-needed, 0 kept, 0 failed; exit code 0\n"},
-    {"RestartRequired", {Member(L"{A1}", L"1.0"), Member(L"{A3}", L"3.0", 3010), Member(L"{A2}", L"2.0")},
-     {L"/uninstall", L"/report", kCode}, 3010, {L"{A3}", L"{A2}", L"{A1}"},
-     "{A3} 3.0 removed restart-needed\n{A2} 2.0 removed\n{A1} 1.0 removed\n"
+    {"RestartRequired", {Member(L"{A1000000-0000-4000-8000-000000000000}", L"1.0"), Member(L"{A3000000-0000-4000-8000-000000000000}", L"3.0", 3010), Member(L"{A2000000-0000-4000-8000-000000000000}", L"2.0")},
+     {L"/uninstall", L"/report", kCode}, 3010, {L"{A3000000-0000-4000-8000-000000000000}", L"{A2000000-0000-4000-8000-000000000000}", L"{A1000000-0000-4000-8000-000000000000}"},
+     "{A3000000-0000-4000-8000-000000000000} 3.0 removed restart-needed\n{A2000000-0000-4000-8000-000000000000} 2.0 removed\n{A1000000-0000-4000-8000-000000000000} 1.0 removed\n"
      "summary: 3 members, 3 removed, 1 restart-needed, 0 kept, 0 failed; exit code 3010\n"},
     {"RestartInitiatedIsReportedAs3010",
-     {Member(L"{A1}", L"1.0"), Member(L"{A3}", L"3.0"), Member(L"{A2}", L"2.0", 1641)},
-     {L"/uninstall", L"/report", kCode}, 3010, {L"{A3}", L"{A2}", L"{A1}"},
-     "{A3} 3.0 removed\n{A2} 2.0 removed restart-needed\n{A1} 1.0 removed\n"
+     {Member(L"{A1000000-0000-4000-8000-000000000000}", L"1.0"), Member(L"{A3000000-0000-4000-8000-000000000000}", L"3.0"), Member(L"{A2000000-0000-4000-8000-000000000000}", L"2.0", 1641)},
+     {L"/uninstall", L"/report", kCode}, 3010, {L"{A3000000-0000-4000-8000-000000000000}", L"{A2000000-0000-4000-8000-000000000000}", L"{A1000000-0000-4000-8000-000000000000}"},
+     "{A3000000-0000-4000-8000-000000000000} 3.0 removed\n{A2000000-0000-4000-8000-000000000000} 2.0 removed restart-needed\n{A1000000-0000-4000-8000-000000000000} 1.0 removed\n"
      "summary: 3 members, 3 removed, 1 restart-needed, 0 kept, 0 failed; exit code 3010\n"},
     {"RemovedFromTheCopyWithRestart",
-     {Member(L"{A1}", L"1.0", 1603, 3010), Member(L"{A3}", L"3.0"), Member(L"{A2}", L"2.0")},
-     {L"/uninstall", L"/report", kCode}, 3010, {L"{A3}", L"{A2}", L"{A1}"},
-     "{A3} 3.0 removed\n{A2} 2.0 removed\n{A1} 1.0 removed from-copy restart-needed\n"
+     {Member(L"{A1000000-0000-4000-8000-000000000000}", L"1.0", 1603, 3010), Member(L"{A3000000-0000-4000-8000-000000000000}", L"3.0"), Member(L"{A2000000-0000-4000-8000-000000000000}", L"2.0")},
+     {L"/uninstall", L"/report", kCode}, 3010, {L"{A3000000-0000-4000-8000-000000000000}", L"{A2000000-0000-4000-8000-000000000000}", L"{A1000000-0000-4000-8000-000000000000}"},
+     "{A3000000-0000-4000-8000-000000000000} 3.0 removed\n{A2000000-0000-4000-8000-000000000000} 2.0 removed\n{A1000000-0000-4000-8000-000000000000} 1.0 removed from-copy restart-needed\n"
      "summary: 3 members, 3 removed, 1 restart-needed, 0 kept, 0 failed; exit code 3010\n"},
-    {"RefusedBothWays", {Member(L"{A1}", L"1.0", 1603, 1605), Member(L"{A3}", L"3.0"), Member(L"{A2}", L"2.0")},
-     {L"/uninstall", L"/report", kCode}, 1603, {L"{A3}", L"{A2}"},
-     "{A3} 3.0 removed\n{A2} 2.0 removed\n{A1} 1.0 not-removed error=1603 copy-error=1605\n"
+    {"RefusedBothWays", {Member(L"{A1000000-0000-4000-8000-000000000000}", L"1.0", 1603, 1605), Member(L"{A3000000-0000-4000-8000-000000000000}", L"3.0"), Member(L"{A2000000-0000-4000-8000-000000000000}", L"2.0")},
+     {L"/uninstall", L"/report", kCode}, 1603, {L"{A3000000-0000-4000-8000-000000000000}", L"{A2000000-0000-4000-8000-000000000000}"},
+     "{A3000000-0000-4000-8000-000000000000} 3.0 removed\n{A2000000-0000-4000-8000-000000000000} 2.0 removed\n{A1000000-0000-4000-8000-000000000000} 1.0 not-removed error=1603 copy-error=1605\n"
      "summary: 3 members, 2 removed, 0 restart-needed, 0 kept, 1 failed; exit code 1603\n"},
     {"FailureOutranksRestart",
-     {Member(L"{A1}", L"1.0", 1603, 1618), Member(L"{A3}", L"3.0", 3010), Member(L"{A2}", L"2.0")},
-     {L"/uninstall", L"/report", kCode}, 1603, {L"{A3}", L"{A2}"},
-     "{A3} 3.0 removed restart-needed\n{A2} 2.0 removed\n{A1} 1.0 not-removed error=1603 copy-error=1618\n"
+     {Member(L"{A1000000-0000-4000-8000-000000000000}", L"1.0", 1603, 1618), Member(L"{A3000000-0000-4000-8000-000000000000}", L"3.0", 3010), Member(L"{A2000000-0000-4000-8000-000000000000}", L"2.0")},
+     {L"/uninstall", L"/report", kCode}, 1603, {L"{A3000000-0000-4000-8000-000000000000}", L"{A2000000-0000-4000-8000-000000000000}"},
+     "{A3000000-0000-4000-8000-000000000000} 3.0 removed restart-needed\n{A2000000-0000-4000-8000-000000000000} 2.0 removed\n{A1000000-0000-4000-8000-000000000000} 1.0 not-removed error=1603 copy-error=1618\n"
      "summary: 3 members, 2 removed, 1 restart-needed, 0 kept, 1 failed; exit code 1603\n"},
-    {"NoCopyIsSaidWhenTheCachedPackageIsUnknown", {Member(L"{A1}", L"1.0", 1603)},
+    {"NoCopyIsSaidWhenTheCachedPackageIsUnknown", {Member(L"{A1000000-0000-4000-8000-000000000000}", L"1.0", 1603)},
      {L"/uninstall", L"/report", kCode}, 1603, {},
-     "{A1} 1.0 not-removed error=1603 no-copy\n"
+     "{A1000000-0000-4000-8000-000000000000} 1.0 not-removed error=1603 no-copy\n"
      "summary: 1 members, 0 removed, 0 restart-needed, 0 kept, 1 failed; exit code 1603\n"},
     {"HideOfAFamilyWithoutEntriesSaysNoEntryAndKeepsTheNewest", Family(),
      {L"/hideoldaddremoves", L"/report", kCode}, 0, {}, kFamilyHideReport},
     {"HideReportInAnyCaseAndPlace", Family(), {L"/Report", kCode, L"/HideOldAddRemoves"}, 0, {}, kFamilyHideReport},
     {"ShowWithoutReportPrintsTheBannerAlone", Family(), {L"/showaddremoves", kCode}, 0, {}, ""},
     {"ShowOfAFamilyWithoutEntriesSaysNoEntry", Family(), {kCode, L"/report", L"/ShowAddRemoves"}, 0, {},
-     "{A1} 1.0 no-entry\n{A3} 3.0 no-entry\n{A2} 2.0 no-entry\n"
+     "{A1000000-0000-4000-8000-000000000000} 1.0 no-entry\n{A3000000-0000-4000-8000-000000000000} 3.0 no-entry\n{A2000000-0000-4000-8000-000000000000} 2.0 no-entry\n"
      "summary: 3 members, 0 shown, 0 already-visible, 0 kept-hidden, 3 no-entry, 0 failed; exit code 0\n"},
     {"KeepNewestReportInAnyCaseAndPlace", Family(), {L"/KEEPNEWEST", L"/report", kCode, L"/uninstall"}, 0,
-     {L"{A2}", L"{A1}"},
-     "{A3} 3.0 kept keepnewest\n{A2} 2.0 removed\n{A1} 1.0 removed\n"
+     {L"{A2000000-0000-4000-8000-000000000000}", L"{A1000000-0000-4000-8000-000000000000}"},
+     "{A3000000-0000-4000-8000-000000000000} 3.0 kept keepnewest\n{A2000000-0000-4000-8000-000000000000} 2.0 removed\n{A1000000-0000-4000-8000-000000000000} 1.0 removed\n"
      "summary: 3 members, 2 removed, 0 restart-needed, 1 kept, 0 failed; exit code 0\n"},
     {"FamiliesListsWhatNoRegisteredFamilyHolds", Family(), {L"/FAMILIES"}, 0, {},
-     "{A1} 1.0 without-family per-machine 32-bit=none 64-bit=none name=\n"
-     "{A2} 2.0 without-family per-machine 32-bit=none 64-bit=none name=\n"
-     "{A3} 3.0 without-family per-machine 32-bit=none 64-bit=none name=\n"
+     "{A1000000-0000-4000-8000-000000000000} 1.0 without-family per-machine 32-bit=none 64-bit=none name=\n"
+     "{A2000000-0000-4000-8000-000000000000} 2.0 without-family per-machine 32-bit=none 64-bit=none name=\n"
+     "{A3000000-0000-4000-8000-000000000000} 3.0 without-family per-machine 32-bit=none 64-bit=none name=\n"
      "summary: 0 families, 0 members, 3 without-family, 0 several-visible-entries; exit code 0\n"},
     {"FindKeepsOnlyMatchingNames",
-     {{L"{A1}", L"1.0", {}, {}, 0, 0, true, 4, {{L"ProductName", L"Quorvin \u00C9T\u00C9"}}},
-      {L"{A2}", L"2.0", {}, {}, 0, 0, true, 4, {{L"ProductName", L"Quorvin Sample"}}}},
+     {{L"{A1000000-0000-4000-8000-000000000000}", L"1.0", {}, {}, 0, 0, true, 4, {{L"ProductName", L"Quorvin \u00C9T\u00C9"}}},
+      {L"{A2000000-0000-4000-8000-000000000000}", L"2.0", {}, {}, 0, 0, true, 4, {{L"ProductName", L"Quorvin Sample"}}}},
      {L"/families", L"/find:\u00E9t\u00E9", L"/report"}, 0, {},
-     "{A1} 1.0 without-family per-machine 32-bit=none 64-bit=none name=Quorvin \xC3\x89T\xC3\x89\n"
+     "{A1000000-0000-4000-8000-000000000000} 1.0 without-family per-machine 32-bit=none 64-bit=none name=Quorvin \xC3\x89T\xC3\x89\n"
      "summary: 0 families, 0 members, 1 without-family, 0 several-visible-entries; exit code 0\n"},
     {"FamiliesComeByNameIgnoringCase",
-     {{L"{A1}", L"1.0", {}, {}, 0, 0, true, 4, {{L"ProductName", L"b"}}},
-      {L"{A2}", L"1.0", {}, {}, 0, 0, true, 4, {{L"ProductName", L"C"}}},
-      {L"{A3}", L"1.0", {}, {}, 0, 0, true, 4, {{L"ProductName", L"A"}}}},
+     {{L"{A1000000-0000-4000-8000-000000000000}", L"1.0", {}, {}, 0, 0, true, 4, {{L"ProductName", L"b"}}},
+      {L"{A2000000-0000-4000-8000-000000000000}", L"1.0", {}, {}, 0, 0, true, 4, {{L"ProductName", L"C"}}},
+      {L"{A3000000-0000-4000-8000-000000000000}", L"1.0", {}, {}, 0, 0, true, 4, {{L"ProductName", L"A"}}}},
      {L"/families"}, 0, {},
-     "{A3} 1.0 without-family per-machine 32-bit=none 64-bit=none name=A\n"
-     "{A1} 1.0 without-family per-machine 32-bit=none 64-bit=none name=b\n"
-     "{A2} 1.0 without-family per-machine 32-bit=none 64-bit=none name=C\n"
+     "{A3000000-0000-4000-8000-000000000000} 1.0 without-family per-machine 32-bit=none 64-bit=none name=A\n"
+     "{A1000000-0000-4000-8000-000000000000} 1.0 without-family per-machine 32-bit=none 64-bit=none name=b\n"
+     "{A2000000-0000-4000-8000-000000000000} 1.0 without-family per-machine 32-bit=none 64-bit=none name=C\n"
      "summary: 0 families, 0 members, 3 without-family, 0 several-visible-entries; exit code 0\n"},
     {"ListThenHelp", Family(), {L"/list", L"/?"}, 0, {}, nullptr},
     {"HelpAfterEveryNewSwitch", Family(), {L"/uninstall", L"/list", L"/keepnewest", L"-help"}, 0, {}, nullptr},
     {"HelpAfterALogSwitch", Family(), {L"/list", L"/log:x", L"/?"}, 0, {}, nullptr},
     {"HelpWithJsonIsTheUsageOnTheStandardOutput", Family(), {L"/json", L"/?"}, 0, {}, nullptr},
-    {"WaitOfADayIsValid", Family(), {L"/uninstall", L"/WAIT:86400", kCode}, 0, {L"{A3}", L"{A2}", L"{A1}"}, ""},
+    {"WaitOfADayIsValid", Family(), {L"/uninstall", L"/WAIT:86400", kCode}, 0, {L"{A3000000-0000-4000-8000-000000000000}", L"{A2000000-0000-4000-8000-000000000000}", L"{A1000000-0000-4000-8000-000000000000}"}, ""},
     {"AMemberAlreadyGoneIsDoneAndNoCopyIsTried",
-     {Member(L"{A1}", L"1.0"), Member(L"{A3}", L"3.0"), {L"{A2}", L"2.0", {}, {}, 1605, 0, true, /*context=*/0}},
-     {L"/uninstall", L"/report", kCode}, 0, {L"{A3}", L"{A1}"},
-     "{A3} 3.0 removed\n{A2} 2.0 gone\n{A1} 1.0 removed\n"
+     {Member(L"{A1000000-0000-4000-8000-000000000000}", L"1.0"), Member(L"{A3000000-0000-4000-8000-000000000000}", L"3.0"), {L"{A2000000-0000-4000-8000-000000000000}", L"2.0", {}, {}, 1605, 0, true, /*context=*/0}},
+     {L"/uninstall", L"/report", kCode}, 0, {L"{A3000000-0000-4000-8000-000000000000}", L"{A1000000-0000-4000-8000-000000000000}"},
+     "{A3000000-0000-4000-8000-000000000000} 3.0 removed\n{A2000000-0000-4000-8000-000000000000} 2.0 gone\n{A1000000-0000-4000-8000-000000000000} 1.0 removed\n"
      "summary: 3 members, 3 removed, 0 restart-needed, 0 kept, 0 failed; exit code 0\n"},
-    {"UnknownToTheRemovalButStillInstalledIsAFailure", {Member(L"{A1}", L"1.0", 1605)},
+    {"UnknownToTheRemovalButStillInstalledIsAFailure", {Member(L"{A1000000-0000-4000-8000-000000000000}", L"1.0", 1605)},
      {L"/uninstall", L"/report", kCode}, 1603, {},
-     "{A1} 1.0 not-removed error=1605 no-copy\n"
+     "{A1000000-0000-4000-8000-000000000000} 1.0 not-removed error=1605 no-copy\n"
      "summary: 1 members, 0 removed, 0 restart-needed, 0 kept, 1 failed; exit code 1603\n"},
     {"UnknownToTheRemovalButInstalledForAUserIsAFailure",
-     {InContext(installer::kContextUserManaged, Member(L"{U1}", L"1.0", 1605)),
-      InContext(installer::kContextUserUnmanaged, Member(L"{U2}", L"2.0", 1605, 1605))},
+     {InContext(installer::kContextUserManaged, Member(L"{E1000000-0000-4000-8000-000000000000}", L"1.0", 1605)),
+      InContext(installer::kContextUserUnmanaged, Member(L"{E2000000-0000-4000-8000-000000000000}", L"2.0", 1605, 1605))},
      {L"/uninstall", L"/report", kCode}, 1603, {},
-     "{U2} 2.0 not-removed error=1605 copy-error=1605\n{U1} 1.0 not-removed error=1605 no-copy\n"
+     "{E2000000-0000-4000-8000-000000000000} 2.0 not-removed error=1605 copy-error=1605\n{E1000000-0000-4000-8000-000000000000} 1.0 not-removed error=1605 no-copy\n"
      "summary: 2 members, 0 removed, 0 restart-needed, 0 kept, 2 failed; exit code 1603\n"},
     {"PackageTextCannotForgeOrSplitARecord",
-     {{L"{A1}", L"2.0 beta\n{A9} 9.9 removed", {}, {}, 0, 0, true, 4,
+     {{L"{A1000000-0000-4000-8000-000000000000}", L"2.0 beta\n{A9000000-0000-4000-8000-000000000000} 9.9 removed", {}, {}, 0, 0, true, 4,
        {{L"ProductName", kHostileName}}}},
      {L"/list", kCode}, 0, {},
-     "{A1} 2.0\\u0020beta\\u000A{A9}\\u00209.9\\u0020removed per-machine 32-bit=none 64-bit=none hide=keep "
-     "uninstall=1 keepnewest=keep name=Name\\u000D\\u000A{A8} 1.0 per-machine\\u2028\\u0085\\uD800\\u0009\xC2\xA0"
+     "{A1000000-0000-4000-8000-000000000000} 2.0\\u0020beta\\u000A{A9000000-0000-4000-8000-000000000000}\\u00209.9\\u0020removed per-machine 32-bit=none 64-bit=none hide=keep "
+     "uninstall=1 keepnewest=keep name=Name\\u000D\\u000A{A8000000-0000-4000-8000-000000000000} 1.0 per-machine\\u2028\\u0085\\uD800\\u0009\xC2\xA0"
      "\"\\u005C\xF0\x9F\x98\x80\n"},
-    {"AVersionOfAnyLengthIsShownWhole", {Member(L"{A1}", kLongVersion.c_str()), Member(L"{A2}", L"2.0")},
-     {L"/uninstall", L"/report", kCode}, 0, {L"{A2}", L"{A1}"}, kLongVersionReport.c_str()},
-    {"BusyWithoutWaitIsAFailureWithoutCopy", {Busy(Member(L"{A1}", L"1.0"))}, {L"/uninstall", L"/report", kCode},
+    {"AVersionOfAnyLengthIsShownWhole", {Member(L"{A1000000-0000-4000-8000-000000000000}", kLongVersion.c_str()), Member(L"{A2000000-0000-4000-8000-000000000000}", L"2.0")},
+     {L"/uninstall", L"/report", kCode}, 0, {L"{A2000000-0000-4000-8000-000000000000}", L"{A1000000-0000-4000-8000-000000000000}"}, kLongVersionReport.c_str()},
+    {"BusyWithoutWaitIsAFailureWithoutCopy", {Busy(Member(L"{A1000000-0000-4000-8000-000000000000}", L"1.0"))}, {L"/uninstall", L"/report", kCode},
      1603, {},
-     "{A1} 1.0 not-removed error=1618 no-copy\n"
+     "{A1000000-0000-4000-8000-000000000000} 1.0 not-removed error=1618 no-copy\n"
      "summary: 1 members, 0 removed, 0 restart-needed, 0 kept, 1 failed; exit code 1603\n"},
-    {"BusyAtTheDeadlineIsBlocked", {Member(L"{A1}", L"1.0"), Busy(Member(L"{A3}", L"3.0")), Member(L"{A2}", L"2.0")},
+    {"BusyAtTheDeadlineIsBlocked", {Member(L"{A1000000-0000-4000-8000-000000000000}", L"1.0"), Busy(Member(L"{A3000000-0000-4000-8000-000000000000}", L"3.0")), Member(L"{A2000000-0000-4000-8000-000000000000}", L"2.0")},
      {L"/uninstall", L"/wait:0", L"/report", kCode}, 1618, {},
-     "{A3} 3.0 blocked\n{A2} 2.0 blocked\n{A1} 1.0 blocked\n"
+     "{A3000000-0000-4000-8000-000000000000} 3.0 blocked\n{A2000000-0000-4000-8000-000000000000} 2.0 blocked\n{A1000000-0000-4000-8000-000000000000} 1.0 blocked\n"
      "summary: 3 members, 0 removed, 0 restart-needed, 0 kept, 0 failed, 3 blocked; exit code 1618\n"},
     {"FailureOutranksBlocked",
-     {Member(L"{A1}", L"1.0"), Member(L"{A3}", L"3.0", 1603), Busy(Member(L"{A2}", L"2.0"))},
+     {Member(L"{A1000000-0000-4000-8000-000000000000}", L"1.0"), Member(L"{A3000000-0000-4000-8000-000000000000}", L"3.0", 1603), Busy(Member(L"{A2000000-0000-4000-8000-000000000000}", L"2.0"))},
      {L"/uninstall", L"/wait:0", L"/report", kCode}, 1603, {},
-     "{A3} 3.0 not-removed error=1603 no-copy\n{A2} 2.0 blocked\n{A1} 1.0 blocked\n"
+     "{A3000000-0000-4000-8000-000000000000} 3.0 not-removed error=1603 no-copy\n{A2000000-0000-4000-8000-000000000000} 2.0 blocked\n{A1000000-0000-4000-8000-000000000000} 1.0 blocked\n"
      "summary: 3 members, 0 removed, 0 restart-needed, 0 kept, 1 failed, 2 blocked; exit code 1603\n"},
 };
 
@@ -474,6 +476,66 @@ TEST(RunToolCommandLine, AnExceptionEndsEitherCommandLinesRunWith1603AndOneLine)
   EXPECT_EQ(output.standardError, Banner() + "The run stopped: out of memory.\n");
   EXPECT_EQ(JsonStrings(output.standardOutput, L"message"), std::vector<std::wstring>{L"The run stopped: out of memory."});
   EXPECT_EQ(JsonStrings(output.standardOutput, L"result"), std::vector<std::wstring>{L"removed"});
+}
+
+// An installer that never says "no more" for the family or for every product: each line lists what
+// it read or changes nothing, and none that asks for an action or a listing ends with success. The fake's family has no registration,
+// so its bound is the margin alone.
+TEST(ReadShort, NoLineChangesAnythingOrSucceedsOverAFamilyNotReadToTheEnd) {
+  const std::string family = ToUtf8(kFamily);
+  const std::string bound = std::to_string(kEnumerationMargin);
+  const std::string stopped = family + " read-short indexes=" + bound +
+                              "\nsummary: read-short, nothing changed; exit code 1603\n";
+  const std::string error = "Read short: the installer's list of " + family + "'s members did not end within " +
+                            bound + " indexes, so the family was not read to the end; nothing was changed.\n";
+  std::string products;
+  for (const char* member : {"A1000000-0000-4000-8000-000000000000} 1.0", "A2000000-0000-4000-8000-000000000000} 2.0",
+                             "A3000000-0000-4000-8000-000000000000} 3.0"}) {
+    products += "{" + std::string(member) + " without-family per-machine 32-bit=none 64-bit=none name=\n";
+  }
+  const struct {
+    const char* name;
+    std::vector<std::wstring> arguments;
+    std::string report;  // after the banner
+    std::string error;
+    int exitCode = 1603;
+  } cases[] = {
+      // The classic line keeps its texts; only its exit code says the run failed. A line that asks
+      // for no action claims nothing.
+      {"classic removal", {L"/uninstall", kCode}, "", ""},
+      {"classic hiding", {L"/hideoldaddremoves", kCode}, "", ""},
+      {"classic without an action", {kCode}, "", "", 0},
+      {"removal", {L"/uninstall", L"/report", kCode}, stopped, error},
+      {"hiding", {L"/hideoldaddremoves", L"/report", kCode}, stopped, error},
+      {"showing", {L"/showaddremoves", L"/report", kCode}, stopped, error},
+      {"listing", {L"/list", kCode}, kFamilyListing + family + " read-short indexes=" + bound + "\n", ""},
+      {"families", {L"/families"},
+       products + "products read-short indexes=" + std::to_string(ProductsBound()) +
+           "\nsummary: 0 families, 0 members, 3 without-family, 0 several-visible-entries, 1 read-short; exit code 1603\n",
+       ""},
+  };
+  for (const auto& test : cases) {
+    for (const bool json : {false, true}) {
+      FakeInstaller installer(Family());
+      installer.neverEnds = true;
+      std::vector<std::wstring> arguments = test.arguments;
+      if (json && !test.report.empty()) arguments.push_back(L"/json");
+      const Output output = ToolRun(arguments, installer);
+      EXPECT_EQ(output.exitCode, test.exitCode) << test.name;
+      EXPECT_EQ(installer.CallCount(L"ConfigureProductEx") + installer.CallCount(L"InstallProduct"), 0) << test.name;
+      if (json && !test.report.empty()) {
+        KeepJsonDocument(std::string("app-read-short-") + test.name, output.standardOutput);
+        EXPECT_EQ(output.standardError, Banner() + test.error) << test.name;
+        ExpectJsonAgreesWithReport(test.report, output.standardOutput);
+        if (!test.error.empty()) {
+          EXPECT_EQ(ToUtf8(JsonAt(output.standardOutput, "error.message").value_or(L"")) + "\n", test.error);
+        }
+      } else {
+        EXPECT_EQ(output.standardOutput, Banner() + test.report) << test.name;
+        EXPECT_EQ(output.standardError, test.error) << test.name;
+      }
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ExtendedRun, testing::ValuesIn(kRunCases),

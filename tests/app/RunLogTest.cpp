@@ -70,7 +70,7 @@ class RunLogFile : public testing::Test {
   ScratchFolder folder_;
   // In a folder that does not exist yet, with a space in its name.
   const std::wstring log_ = folder_.path() + L"deploy logs\\run.log";
-  FakeInstaller installer_{{Member(L"{A1}", L"1.0"), Member(L"{A2}", L"2.0")}};
+  FakeInstaller installer_{{Member(L"{A1000000-0000-4000-8000-000000000000}", L"1.0"), Member(L"{A2000000-0000-4000-8000-000000000000}", L"2.0")}};
 };
 
 TEST_F(RunLogFile, HoldsTheHeaderEveryReportLineAndTheExitCodeEachTimeStamped) {
@@ -87,8 +87,8 @@ TEST_F(RunLogFile, HoldsTheHeaderEveryReportLineAndTheExitCodeEachTimeStamped) {
                              R"(/u:\{00000000-0000-0000-0000-0000000000AA\})";
   const std::string expected[] = {
       header,
-      R"(\{A2\} 2\.0 removed log=.*deploy logs\\run\.\{A2\}\.log)",
-      R"(\{A1\} 1\.0 removed log=.*deploy logs\\run\.\{A1\}\.log)",
+      R"(\{A2000000-0000-4000-8000-000000000000\} 2\.0 removed log=.*deploy logs\\run\.\{A2000000-0000-4000-8000-000000000000\}\.log)",
+      R"(\{A1000000-0000-4000-8000-000000000000\} 1\.0 removed log=.*deploy logs\\run\.\{A1000000-0000-4000-8000-000000000000\}\.log)",
       R"(summary: 2 members, 2 removed, 0 restart-needed, 0 kept, 0 failed; exit code 0)",
       R"(exit code 0)",
   };
@@ -109,7 +109,7 @@ TEST_F(RunLogFile, OfAStoppedRunHoldsWhatWasDoneAndTheExitCodeButNoSummary) {
   ASSERT_EQ(lines.size(), 3u) << text;
   const std::string expected[] = {
       R"(msitool .* started: .*)",
-      R"(\{A2\} 2\.0 removed log=.*deploy logs\\run\.\{A2\}\.log)",
+      R"(\{A2000000-0000-4000-8000-000000000000\} 2\.0 removed log=.*deploy logs\\run\.\{A2000000-0000-4000-8000-000000000000\}\.log)",
       R"(exit code 1603)",
   };
   for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -131,27 +131,27 @@ TEST_F(RunLogFile, SaysOnceWhyItCannotTellWhetherAnotherInstallationRuns) {
                                                              R"(\(the installer's execution mutex: error 5, [^()]+\); )"
                                                              R"(a removal the installer answers as busy is retried\r)")))
       << lines[1];
-  EXPECT_NE(lines[2].find("{A2} 2.0 removed"), std::string::npos) << lines[2];
+  EXPECT_NE(lines[2].find("{A2000000-0000-4000-8000-000000000000} 2.0 removed"), std::string::npos) << lines[2];
 }
 
 TEST_F(RunLogFile, NamesEachMembersInstallerLogBesideIt) {
   const ToolRun run = RunTool({L"/uninstall", L"/report", L"/log:" + log_, L"/u:" + kFamily}, installer_);
-  const std::wstring installerLog = folder_.path() + L"deploy logs\\run.{A2}.log";
-  EXPECT_NE(run.standardOutput.find("{A2} 2.0 removed log=" + Narrow(installerLog) + "\n"),
+  const std::wstring installerLog = folder_.path() + L"deploy logs\\run.{A2000000-0000-4000-8000-000000000000}.log";
+  EXPECT_NE(run.standardOutput.find("{A2000000-0000-4000-8000-000000000000} 2.0 removed log=" + Narrow(installerLog) + "\n"),
             std::string::npos)
       << run.standardOutput;
-  EXPECT_NE(ReadFileBytes(log_).find("{A2} 2.0 removed log=" + Narrow(installerLog) + "\r\n"),
+  EXPECT_NE(ReadFileBytes(log_).find("{A2000000-0000-4000-8000-000000000000} 2.0 removed log=" + Narrow(installerLog) + "\r\n"),
             std::string::npos);
-  EXPECT_EQ(ReadFileBytes(installerLog), "removing {A2}\r\n");
+  EXPECT_EQ(ReadFileBytes(installerLog), "removing {A2000000-0000-4000-8000-000000000000}\r\n");
 }
 
 // Whoever starts the tool writes its command line, the program's name included.
 TEST_F(RunLogFile, HeaderCannotStartARecordOfItsOwn) {
-  const wchar_t* const program = L"C:\\x\n{A9} 9.9 removed\\m.exe";
+  const wchar_t* const program = L"C:\\x\n{A9000000-0000-4000-8000-000000000000} 9.9 removed\\m.exe";
   ASSERT_EQ(RunTool({L"/list", L"/log:" + log_, L"/u:" + kFamily}, installer_, program).exitCode, 0);
   const std::string text = ReadFileBytes(log_);
-  EXPECT_NE(text.find("\"C:\\x\\u000A{A9} 9.9 removed\\m.exe\" /list"), std::string::npos) << text;
-  EXPECT_EQ(text.find("\n{A9}"), std::string::npos) << text;
+  EXPECT_NE(text.find("\"C:\\x\\u000A{A9000000-0000-4000-8000-000000000000} 9.9 removed\\m.exe\" /list"), std::string::npos) << text;
+  EXPECT_EQ(text.find("\n{A9000000-0000-4000-8000-000000000000}"), std::string::npos) << text;
 }
 
 // The user's registration of upgrade codes, with a bad key name alone or a bad value name alone, or
@@ -188,7 +188,7 @@ TEST_F(RunLogFile, NotesEachKindOfBadRegistrationOfFamiliesAndNothingElse) {
 
 // Each action reads its family past an entry the installer cannot give, and its log names that index.
 TEST_F(RunLogFile, OfEveryActionNamesTheIndexesTheInstallerCouldNotGive) {
-  installer_.products.push_back(Member(L"{A3}", L"3.0"));
+  installer_.products.push_back(Member(L"{A3000000-0000-4000-8000-000000000000}", L"3.0"));
   installer_.enumerationFailsAt = 2;  // the third member's entry answers ERROR_BAD_CONFIGURATION
   for (const wchar_t* action : {L"/list", L"/hideoldaddremoves", L"/showaddremoves", L"/uninstall"}) {
     EXPECT_EQ(RunTool({action, L"/log:" + log_, L"/u:" + kFamily}, installer_).exitCode, 0);
@@ -310,7 +310,7 @@ TEST_F(RunLogFile, AcceptsForwardSlashesAndMakesTheirFolders) {
   const ToolRun run = RunTool({L"/uninstall", L"/report", L"/log:" + log, L"/u:" + kFamily}, installer_);
   EXPECT_EQ(run.exitCode, 0) << run.standardError;
   EXPECT_NE(ReadFileBytes(folder_.path() + L"a.b\\c\\run").find(" started: "), std::string::npos);
-  EXPECT_EQ(ReadFileBytes(folder_.path() + L"a.b\\c\\run.{A2}.log"), "removing {A2}\r\n");
+  EXPECT_EQ(ReadFileBytes(folder_.path() + L"a.b\\c\\run.{A2000000-0000-4000-8000-000000000000}.log"), "removing {A2000000-0000-4000-8000-000000000000}\r\n");
 }
 
 // Another writer holds the turn: a record waits for it, then goes out whole.
@@ -363,7 +363,7 @@ TEST(RunLogFullVolume, ARecordThatDoesNotFitIsCutOffSaidOnceAndTheConsoleKeepsTh
     DWORD written = 0;
     while (WriteFile(file.get(), page.data(), 4096, &written, nullptr) && written == 4096) {}
   }
-  FakeInstaller installer({Member(L"{A1}", L"1.0"), Member(L"{A2}", L"2.0")});
+  FakeInstaller installer({Member(L"{A1000000-0000-4000-8000-000000000000}", L"1.0"), Member(L"{A2000000-0000-4000-8000-000000000000}", L"2.0")});
   const ToolRun full = RunTool({L"/uninstall", L"/report", L"/log:" + log, L"/u:" + kFamily}, installer);
   DeleteFileW(filler.c_str());
   EXPECT_EQ(full.exitCode, 0);
@@ -386,18 +386,18 @@ TEST(RunLogNames, InstallerLogTakesTheLogsNameAndTheProductCode) {
     std::wstring log;
     std::wstring installerLog;
   } cases[] = {
-      {L"run.log", L"run.{A1}.log"},
-      {L"run", L"run.{A1}.log"},
-      {L"a.b\\run", L"a.b\\run.{A1}.log"},
-      {L"run.old.txt", L"run.old.{A1}.log"},
-      {L"a.b/run", L"a.b/run.{A1}.log"},
-      {L".log", L".log.{A1}.log"},  // a name that starts with its only dot has no extension
+      {L"run.log", L"run.{A1000000-0000-4000-8000-000000000000}.log"},
+      {L"run", L"run.{A1000000-0000-4000-8000-000000000000}.log"},
+      {L"a.b\\run", L"a.b\\run.{A1000000-0000-4000-8000-000000000000}.log"},
+      {L"run.old.txt", L"run.old.{A1000000-0000-4000-8000-000000000000}.log"},
+      {L"a.b/run", L"a.b/run.{A1000000-0000-4000-8000-000000000000}.log"},
+      {L".log", L".log.{A1000000-0000-4000-8000-000000000000}.log"},  // a name that starts with its only dot has no extension
   };
   for (const auto& entry : cases) {
     RunLog log;
     std::wstring failure;
     ASSERT_TRUE(log.Open(folder.path() + entry.log, failure)) << Narrow(entry.log) << Narrow(failure);
-    EXPECT_EQ(log.InstallerLogPath(L"{A1}"), folder.path() + entry.installerLog);
+    EXPECT_EQ(log.InstallerLogPath(L"{A1000000-0000-4000-8000-000000000000}"), folder.path() + entry.installerLog);
   }
 }
 

@@ -15,7 +15,7 @@ class RunSequence : public testing::Test {
  protected:
   int Run(const std::vector<std::wstring>& arguments) { return ParseArguments(arguments).Run(installer_); }
 
-  FakeInstaller installer_{{{L"{A1}", L"1.0"}, {L"{A2}", L"2.0"}}};
+  FakeInstaller installer_{{{L"{A1000000-0000-4000-8000-000000000000}", L"1.0"}, {L"{A2000000-0000-4000-8000-000000000000}", L"2.0"}}};
 };
 
 // Invalid lines, and lines without an upgrade code, are the sweep's: it checks every one of them.
@@ -35,7 +35,7 @@ TEST_F(RunSequence, UpgradeCodeAloneBuildsTheFamilyButRunsNoAction) {
 
 TEST_F(RunSequence, UninstallRemovesTheFamilyNewestFirst) {
   EXPECT_EQ(Run({L"/uninstall", L"/u:" + std::wstring(kFamily)}), kExitSuccess);
-  EXPECT_EQ(installer_.removed, (std::vector<std::wstring>{L"{A2}", L"{A1}"}));
+  EXPECT_EQ(installer_.removed, (std::vector<std::wstring>{L"{A2000000-0000-4000-8000-000000000000}", L"{A1000000-0000-4000-8000-000000000000}"}));
 }
 
 TEST_F(RunSequence, FailedRemovalsStillEndWith0) {

@@ -7,6 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "products/InstalledFamilies.h"
+#include "products/ProductFamily.h"
+#include "registry/PackedGuid.h"
+#include "support/FakeInstaller.h"
+#include "support/TestRegistry.h"
+
 // What an installer enumeration answers at each index, as a damaged registration makes Windows or
 // Wine answer it; past the last row, "no more items".
 namespace {
@@ -18,9 +24,8 @@ struct Answer {
 
 constexpr const wchar_t* kA = L"{0000000A-0000-0000-0000-000000000000}";
 constexpr const wchar_t* kB = L"{0000000B-0000-0000-0000-000000000000}";
-
-EnumeratedCodes Enumerate(const std::vector<Answer>& answers, int* calls = nullptr) {
-  return EnumerateCodes([&](unsigned long index, wchar_t* productCode) -> unsigned {
+EnumeratedCodes Enumerate(const std::vector<Answer>& answers, unsigned long bound = 1000, int* calls = nullptr) {
+  return EnumerateCodes(bound, [&](unsigned long index, wchar_t* productCode) -> unsigned {
     if (calls) ++*calls;
     if (index >= answers.size()) return ERROR_NO_MORE_ITEMS;
     if (answers[index].text) wcscpy(productCode, answers[index].text);
@@ -28,7 +33,7 @@ EnumeratedCodes Enumerate(const std::vector<Answer>& answers, int* calls = nullp
   });
 }
 
-TEST(CodeEnumeration, GoesOnPastAnEntryTheInstallerCannotGiveAndStopsWhereTheCallItselfIsWrong) {
+TEST(CodeEnumeration, KeepsOnlyNewProductCodesAndStopsWhereTheCallItselfIsWrong) {
   const struct {
     const char* name;
     std::vector<Answer> answers;
@@ -39,6 +44,9 @@ TEST(CodeEnumeration, GoesOnPastAnEntryTheInstallerCannotGiveAndStopsWhereTheCal
       {"a corrupt entry first", {{ERROR_BAD_CONFIGURATION, nullptr}, {0, kA}}, {kA}, {{0, ERROR_BAD_CONFIGURATION}}},
       {"a success that writes nothing", {{0, kA}, {0, nullptr}, {0, kB}}, {kA, kB}, {{1, 0, L""}}},
       {"a code in lower case, then again", {{0, L"{0000000a-0000-0000-0000-000000000000}"}, {0, kA}}, {kA}, {{1, 0, kA}}},
+      // Wine unpacks a value name of 32 characters that are not hex digits so.
+      {"a garbled success", {{0, L"{GGGGGGG!-GGGG-GGGG-GGGG-GGGGGGGGGGGG}"}, {0, kA}}, {kA},
+       {{0, 0, L"{GGGGGGG!-GGGG-GGGG-GGGG-GGGGGGGGGGGG}"}}},
       {"an invalid parameter ends it", {{ERROR_INVALID_PARAMETER, nullptr}, {0, kA}}, {}, {}},
   };
   for (const auto& test : cases) {
@@ -50,25 +58,53 @@ TEST(CodeEnumeration, GoesOnPastAnEntryTheInstallerCannotGiveAndStopsWhereTheCal
       EXPECT_EQ(test.skipped[i].error, enumerated.gaps.skipped[i].error) << test.name;
       EXPECT_EQ(test.skipped[i].text, enumerated.gaps.skipped[i].text) << test.name;
     }
-    EXPECT_FALSE(enumerated.gaps.gaveUp) << test.name;
+    EXPECT_FALSE(enumerated.gaps.readShort) << test.name;
   }
 }
 
-TEST(CodeEnumeration, GivesUpOnlyAfterTheBoundOfSkippedIndexesInARow) {
-  std::vector<Answer> answers(kMaxSkippedInARow - 1, {ERROR_BAD_CONFIGURATION, nullptr});
-  answers.push_back({0, kA});
-  answers.insert(answers.end(), kMaxSkippedInARow - 1, {ERROR_BAD_CONFIGURATION, nullptr});
-  answers.push_back({0, kB});
-  const EnumeratedCodes whole = Enumerate(answers);
-  EXPECT_EQ((std::vector<std::wstring>{kA, kB}), whole.codes);
-  EXPECT_FALSE(whole.gaps.gaveUp);
+TEST(CodeEnumeration, ReadsShortWhenTheInstallerHasNotSaidNoMoreAtTheBound) {
+  const std::vector<Answer> answers(5, {ERROR_BAD_CONFIGURATION, nullptr});
+  for (const unsigned long bound : {5ul, 6ul}) {
+    int calls = 0;
+    EXPECT_EQ(bound == 5, Enumerate(answers, bound, &calls).gaps.readShort) << bound;
+    EXPECT_EQ(static_cast<int>(bound), calls) << bound;
+  }
+}
 
-  // An installer that never says "no more" still ends.
-  answers.assign(answers.size() + kMaxSkippedInARow, {ERROR_BAD_CONFIGURATION, nullptr});
-  int calls = 0;
-  const EnumeratedCodes endless = Enumerate(answers, &calls);
-  EXPECT_TRUE(endless.gaps.gaveUp);
-  EXPECT_EQ(static_cast<int>(kMaxSkippedInARow), calls);
+// The bound is the margin and what the registration holds where Windows or Wine reads: the values
+// of the family's UpgradeCodes keys, the subkeys of the Products keys.
+TEST(CodeEnumeration, BoundIsTheEntriesOfEveryKeyThePlatformsReadAndTheMargin) {
+  FakeInstaller installer;
+  installer.neverEnds = true;
+  const auto calls = [&installer](bool family) {
+    installer.calls.clear();
+    if (family) static_cast<void>(ProductFamily(installer, installer.knownUpgradeCode));
+    if (!family) static_cast<void>(ListInstalledFamilies(installer, {}));
+    return installer.CallCount(family ? L"EnumRelatedProducts" : L"EnumProducts");
+  };
+  const std::wstring packed = *PackGuid(installer.knownUpgradeCode);
+  const std::wstring managed = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\Managed\\S-1-5-21-7-1\\Installer\\";
+  const struct {
+    bool family;
+    HKEY root;
+    std::wstring path;
+  } keys[] = {
+      {true, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UpgradeCodes\\" + packed},
+      {true, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Installer\\UpgradeCodes\\" + packed},
+      {true, HKEY_CURRENT_USER, L"Software\\Microsoft\\Installer\\UpgradeCodes\\" + packed},
+      {true, HKEY_LOCAL_MACHINE, managed + L"UpgradeCodes\\" + packed},
+      {false, HKEY_LOCAL_MACHINE, L"SOFTWARE\\Classes\\Installer\\Products\\" + packed},
+      {false, HKEY_LOCAL_MACHINE, managed + L"Products\\" + packed},
+      {false, HKEY_USERS, L"S-1-5-21-7-2\\Software\\Microsoft\\Installer\\Products\\" + packed},
+  };
+  EXPECT_EQ(static_cast<int>(kEnumerationMargin), calls(true));
+  for (const auto& key : keys) {
+    const int before = calls(key.family);
+    // Three values: three entries of a family's key, one product key.
+    for (const wchar_t* name : {L"a", L"b", L"c"}) ASSERT_TRUE(WriteString(key.root, key.path, name, L"", View::k64));
+    EXPECT_EQ(before + (key.family ? 3 : 1), calls(key.family)) << testing::PrintToString(key.path);
+    DeleteKeyTree(key.root, key.path, View::k64);
+  }
 }
 
 }  // namespace

@@ -38,59 +38,59 @@ std::vector<MemberOutcome> Remove(FakeInstaller& installer, const InstallerWait*
 }
 
 TEST(RemovalWait, BusyInstallerIsWaitedOutAndNeverLeadsToTheCachedPackage) {
-  FakeInstaller installer({Member(L"{B1}", L"1.0", /*busyRemovals=*/2)});
+  FakeInstaller installer({Member(L"{B1000000-0000-4000-8000-000000000000}", L"1.0", /*busyRemovals=*/2)});
   const InstallerWait wait(GetTickCount(), /*seconds=*/60, kShortPause);
   const std::vector<MemberOutcome> outcomes = Remove(installer, &wait);
   ASSERT_EQ(outcomes.size(), 1u);
   EXPECT_EQ(outcomes[0].removal.state, RemovalOutcome::State::kRemoved);
   EXPECT_EQ(installer.CallCount(L"ConfigureProductEx"), 3);
-  EXPECT_EQ(installer.CallCount(L"GetProductInfo {B1} LocalPackage"), 0);
+  EXPECT_EQ(installer.CallCount(L"GetProductInfo {B1000000-0000-4000-8000-000000000000} LocalPackage"), 0);
 }
 
 TEST(RemovalWait, AtTheDeadlineTheMemberAndEveryLaterOneAreBlockedUntried) {
-  FakeInstaller installer({Member(L"{B1}", L"1.0"), Member(L"{B3}", L"3.0", /*busyRemovals=*/1000),
-                           Member(L"{B2}", L"2.0")});
+  FakeInstaller installer({Member(L"{B1000000-0000-4000-8000-000000000000}", L"1.0"), Member(L"{B3000000-0000-4000-8000-000000000000}", L"3.0", /*busyRemovals=*/1000),
+                           Member(L"{B2000000-0000-4000-8000-000000000000}", L"2.0")});
   const InstallerWait wait(GetTickCount(), /*seconds=*/1, kShortPause);
   const std::vector<MemberOutcome> outcomes = Remove(installer, &wait);
   ASSERT_EQ(outcomes.size(), 3u);
   for (const MemberOutcome& outcome : outcomes) {
     EXPECT_EQ(outcome.removal.state, RemovalOutcome::State::kBlocked) << outcome.productCode;
   }
-  EXPECT_EQ(installer.CallCount(L"ConfigureProductEx {B3}"), installer.CallCount(L"ConfigureProductEx"));
+  EXPECT_EQ(installer.CallCount(L"ConfigureProductEx {B3000000-0000-4000-8000-000000000000}"), installer.CallCount(L"ConfigureProductEx"));
   EXPECT_EQ(installer.CallCount(L"InstallProduct"), 0);
   EXPECT_TRUE(installer.removed.empty());
   EXPECT_EQ(installer.uiLevel, FakeInstaller::kStartingUiLevel);
 }
 
 TEST(RemovalWait, WithoutAWaitBusyIsAFailureAndTakesNoCopy) {
-  FakeInstaller installer({Member(L"{B1}", L"1.0", /*busyRemovals=*/1)});
+  FakeInstaller installer({Member(L"{B1000000-0000-4000-8000-000000000000}", L"1.0", /*busyRemovals=*/1)});
   const std::vector<MemberOutcome> outcomes = Remove(installer, /*wait=*/nullptr);
   ASSERT_EQ(outcomes.size(), 1u);
   EXPECT_EQ(outcomes[0].removal.state, RemovalOutcome::State::kNotRemoved);
   EXPECT_EQ(outcomes[0].removal.removalError, kBusy);
   EXPECT_FALSE(outcomes[0].removal.copyRan);
-  EXPECT_EQ(installer.CallCount(L"GetProductInfo {B1} LocalPackage"), 0);
+  EXPECT_EQ(installer.CallCount(L"GetProductInfo {B1000000-0000-4000-8000-000000000000} LocalPackage"), 0);
 }
 
 TEST(RemovalWait, ClassicRemovalStillTriesTheCachedPackageAfterBusy) {
-  FakeInstaller installer({Member(L"{B1}", L"1.0", /*busyRemovals=*/1)});
+  FakeInstaller installer({Member(L"{B1000000-0000-4000-8000-000000000000}", L"1.0", /*busyRemovals=*/1)});
   ProductFamily family(installer, installer.knownUpgradeCode);
   static_cast<void>(family.UninstallAll());
   EXPECT_EQ(installer.CallCount(L"ConfigureProductEx"), 1);
-  EXPECT_EQ(installer.CallCount(L"GetProductInfo {B1} LocalPackage"), 1);
+  EXPECT_EQ(installer.CallCount(L"GetProductInfo {B1000000-0000-4000-8000-000000000000} LocalPackage"), 1);
 }
 
 TEST(RemovalWait, EachRemovalLogsPrivatelyAndItsLogThenGoesToItsOwnFile) {
-  FakeInstaller installer({Member(L"{B1}", L"1.0"), Member(L"{B2}", L"2.0")});
+  FakeInstaller installer({Member(L"{B1000000-0000-4000-8000-000000000000}", L"1.0"), Member(L"{B2000000-0000-4000-8000-000000000000}", L"2.0")});
   const ScratchFolder logs;
   const TemporaryFolderWatch privateFolders;
   RemovalOptions options;
   options.policy.installerLogPath = [&](const std::wstring& code) { return logs.path() + L"run." + code + L".log"; };
   const std::vector<MemberOutcome> outcomes = Remove(installer, /*wait=*/nullptr, options);
   ASSERT_EQ(outcomes.size(), 2u);
-  EXPECT_EQ(outcomes[0].removal.installerLog, logs.path() + L"run.{B2}.log");
-  EXPECT_EQ(ReadFileBytes(logs.path() + L"run.{B2}.log"), "removing {B2}\r\n");
-  EXPECT_EQ(ReadFileBytes(logs.path() + L"run.{B1}.log"), "removing {B1}\r\n");
+  EXPECT_EQ(outcomes[0].removal.installerLog, logs.path() + L"run.{B2000000-0000-4000-8000-000000000000}.log");
+  EXPECT_EQ(ReadFileBytes(logs.path() + L"run.{B2000000-0000-4000-8000-000000000000}.log"), "removing {B2000000-0000-4000-8000-000000000000}\r\n");
+  EXPECT_EQ(ReadFileBytes(logs.path() + L"run.{B1000000-0000-4000-8000-000000000000}.log"), "removing {B1000000-0000-4000-8000-000000000000}\r\n");
   // The installer only ever writes into a private folder, turned off after each member.
   std::vector<std::wstring> logCalls;
   for (const std::wstring& call : installer.calls) {
@@ -107,11 +107,11 @@ TEST(RemovalWait, EachRemovalLogsPrivatelyAndItsLogThenGoesToItsOwnFile) {
 }
 
 TEST(RemovalWait, AnInstallerLogPlantedAsAHardLinkIsNotWrittenThrough) {
-  FakeInstaller installer({Member(L"{B1}", L"1.0")});
+  FakeInstaller installer({Member(L"{B1000000-0000-4000-8000-000000000000}", L"1.0")});
   const ScratchFolder logs;
   const std::wstring protectedFile = logs.path() + L"protected.txt";
   ASSERT_TRUE(WriteFileBytes(protectedFile, "protected"));
-  ASSERT_TRUE(CreateHardLinkW((logs.path() + L"run.{B1}.log").c_str(), protectedFile.c_str(), nullptr));
+  ASSERT_TRUE(CreateHardLinkW((logs.path() + L"run.{B1000000-0000-4000-8000-000000000000}.log").c_str(), protectedFile.c_str(), nullptr));
   RemovalOptions options;
   options.policy.installerLogPath = [&](const std::wstring& code) { return logs.path() + L"run." + code + L".log"; };
   const std::vector<MemberOutcome> outcomes = Remove(installer, /*wait=*/nullptr, options);
@@ -125,21 +125,21 @@ TEST(RemovalWait, AnInstallerLogPlantedAsAHardLinkIsNotWrittenThrough) {
 // its own, and holds each way the removal went, in the order they ran.
 TEST(RemovalWait, AnInstallerLogGetsTheWholeRemovalAfterWhatItHeld) {
   const ScratchFolder folder;
-  const std::wstring log = folder.path() + L"run.{B1}.log";
+  const std::wstring log = folder.path() + L"run.{B1000000-0000-4000-8000-000000000000}.log";
   const struct {
     std::string before;  // "": no file yet
     unsigned configureResult;
     std::string after;  // {copy} stands for the path of the package's copy
   } cases[] = {
-      {"an earlier run", 0, "an earlier run\r\nremoving {B1}\r\n"},
-      {"", kInstallFailure, "removing {B1}\r\ninstalling {copy}\r\n"},
+      {"an earlier run", 0, "an earlier run\r\nremoving {B1000000-0000-4000-8000-000000000000}\r\n"},
+      {"", kInstallFailure, "removing {B1000000-0000-4000-8000-000000000000}\r\ninstalling {copy}\r\n"},
   };
   for (const auto& test : cases) {
     DeleteFileW(log.c_str());
     if (!test.before.empty()) {
       ASSERT_TRUE(WriteFileBytes(log, test.before));
     }
-    FakeProduct member = Member(L"{B1}", L"1.0");
+    FakeProduct member = Member(L"{B1000000-0000-4000-8000-000000000000}", L"1.0");
     member.configureResult = test.configureResult;
     member.localPackage = folder.path() + L"cached.msi";
     ASSERT_TRUE(WriteFileBytes(*member.localPackage, "package"));
@@ -162,7 +162,7 @@ TEST(RemovalWait, AnInstallerLogGetsTheWholeRemovalAfterWhatItHeld) {
 
 TEST(RemovalWait, ARemovalFromTheCopyAnsweringBusyIsBlockedAtTheDeadline) {
   const ScratchFolder cache;
-  FakeProduct member = Member(L"{B1}", L"1.0");
+  FakeProduct member = Member(L"{B1000000-0000-4000-8000-000000000000}", L"1.0");
   member.configureResult = kInstallFailure;
   member.installResult = kBusy;
   member.localPackage = cache.path() + L"cached.msi";
@@ -179,7 +179,7 @@ TEST(RemovalWait, NoRemovalIsTriedAgainOnceThePauseReachesTheDeadline) {
   // The pause outlasts the second that is left; and a pause that ends exactly at the deadline (none
   // left, no pause) ends there too.
   for (const auto& [seconds, pause] : {std::pair<unsigned long, unsigned long>{1, 5000}, {0, 0}}) {
-    FakeInstaller installer({Member(L"{B1}", L"1.0", /*busyRemovals=*/1)});
+    FakeInstaller installer({Member(L"{B1000000-0000-4000-8000-000000000000}", L"1.0", /*busyRemovals=*/1)});
     const InstallerWait wait(GetTickCount(), seconds, pause);
     const std::vector<MemberOutcome> outcomes = Remove(installer, &wait);
     ASSERT_EQ(outcomes.size(), 1u);
@@ -252,7 +252,7 @@ TEST(ExecutionMutex, ThatCannotBeOpenedIsNeverTakenForIdleAndGivesItsErrorNumber
 TEST(RemovalWait, WhenTheMutexCannotTellBusyAnswersAreRetriedAndThatIsToldOnce) {
   const UniqueKernelHandle mutex = UnopenableExecutionMutex();
   ASSERT_TRUE(mutex);
-  FakeInstaller installer({Member(L"{B1}", L"1.0", /*busyRemovals=*/2)});
+  FakeInstaller installer({Member(L"{B1000000-0000-4000-8000-000000000000}", L"1.0", /*busyRemovals=*/2)});
   std::vector<unsigned long> notes;
   const InstallerWait wait(GetTickCount(), /*seconds=*/60, kShortPause,
                            [&notes](unsigned long reason) { notes.push_back(reason); });
@@ -264,7 +264,7 @@ TEST(RemovalWait, WhenTheMutexCannotTellBusyAnswersAreRetriedAndThatIsToldOnce) 
 }
 
 TEST(RemovalWait, NothingIsRemovedWhileAnotherInstallationRunsPastTheDeadline) {
-  FakeInstaller installer({Member(L"{B1}", L"1.0")});
+  FakeInstaller installer({Member(L"{B1000000-0000-4000-8000-000000000000}", L"1.0")});
   RunningInstallation installation;
   const InstallerWait wait(GetTickCount(), /*seconds=*/0, kShortPause);
   const std::vector<MemberOutcome> outcomes = Remove(installer, &wait);

@@ -50,8 +50,11 @@ unsigned FakeInstaller::EnumRelatedProducts(const wchar_t* upgradeCode, unsigned
       related.push_back(&product);
     }
   }
-  if (upgradeCode != knownUpgradeCode || index >= related.size()) {
+  if (upgradeCode != knownUpgradeCode || (index >= related.size() && !neverEnds)) {
     return kNoMoreItems;
+  }
+  if (index >= related.size()) {
+    return ERROR_BAD_CONFIGURATION;
   }
   if (enumerationFailsAt && index >= *enumerationFailsAt) {
     return ERROR_BAD_CONFIGURATION;
@@ -76,7 +79,7 @@ unsigned FakeInstaller::GetPackageProperty(const wchar_t* packagePath, const wch
 unsigned FakeInstaller::EnumProducts(unsigned long index, wchar_t* productCode) {
   calls.push_back(L"EnumProducts " + std::to_wstring(index));
   if (index >= products.size()) {
-    return kNoMoreItems;
+    return neverEnds ? ERROR_BAD_CONFIGURATION : kNoMoreItems;
   }
   const std::wstring& code = products[index].productCode;
   std::copy(code.begin(), code.end(), productCode);

@@ -60,6 +60,9 @@ class FakeInstaller : public installer::Installer {
   std::vector<FakeProduct> products;
   std::wstring knownUpgradeCode = L"{00000000-0000-0000-0000-0000000000AA}";
   std::optional<unsigned long> enumerationFailsAt;  // the index at which enumeration reports an error
+  // Past its products, every index of either enumeration answers ERROR_BAD_CONFIGURATION: the
+  // installer never says "no more".
+  bool neverEnds = false;
   bool uiLevelFails = false;  // MsiSetInternalUI answers INSTALLUILEVEL_NOCHANGE and changes nothing
 
   int uiLevel = kStartingUiLevel;

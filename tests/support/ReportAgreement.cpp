@@ -24,7 +24,8 @@ std::vector<std::string> Tokens(const std::string& line) {
 // Every count a summary may hold, so that a count the document has and the line lacks is caught.
 const char* const kCounts[] = {"members", "hidden", "kept", "noEntry", "failed", "removed", "restartNeeded",
                                "blocked", "shown", "alreadyVisible", "keptHidden", "families", "withoutFamily",
-                               "severalVisibleEntries", "noVisibleEntry", "otherUser", "orphanedEntries"};
+                               "severalVisibleEntries", "noVisibleEntry", "otherUser", "orphanedEntries",
+                               "readShort"};
 
 // A record's text as the document holds it: each \\uXXXX back to its character.
 std::string Unescaped(const std::string& text) {
@@ -62,6 +63,12 @@ class Agreement {
     std::string counts = line.substr(line.find(' ') + 1);
     const std::string exitCode = counts.substr(counts.rfind(' ') + 1);
     EXPECT_EQ(At("exitCode"), exitCode) << line;
+    // An action over a family read short stops: the document's error, and no counts.
+    if (counts.rfind("read-short,", 0) == 0) {
+      EXPECT_EQ(At("error.code"), exitCode) << line;
+      EXPECT_EQ(At("summary"), "null") << line;
+      return;
+    }
     counts = counts.substr(0, counts.find(';'));
     std::map<std::string, std::string> said;
     std::istringstream pairs(counts);
@@ -72,7 +79,7 @@ class Agreement {
       said[name == "orphanedEntry" ? "orphanedEntries" : name] = tokens[0];
     }
     // A line names these counts only when there are some.
-    for (const char* name : {"blocked", "noVisibleEntry", "otherUser", "orphanedEntries"}) {
+    for (const char* name : {"blocked", "noVisibleEntry", "otherUser", "orphanedEntries", "readShort"}) {
       if (said.count(name) == 0 && At(std::string("summary.") + name) != kAbsent) said[name] = "0";
     }
     for (const auto& [name, count] : said) EXPECT_EQ(At("summary." + name), count) << line << ": " << name;
@@ -90,6 +97,13 @@ class Agreement {
     EXPECT_EQ(At(entry + "view"), tokens[3]) << line;
     const std::string name = line.substr(line.find(" name=") + 6);
     EXPECT_EQ(At(entry + "name"), name.empty() ? "null" : Unescaped(name)) << line;
+  }
+
+  // "{UPGRADECODE} read-short indexes=N", or "products ..." for the list of every product.
+  void ReadShort(const std::string& line, const std::string& enumeration) const {
+    const std::vector<std::string> tokens = Tokens(line);
+    EXPECT_EQ(At(enumeration + "upgradeCode"), tokens[0] == "products" ? "null" : tokens[0]) << line;
+    EXPECT_EQ(At(enumeration + "indexes"), tokens[2].substr(tokens[2].find('=') + 1)) << line;
   }
 
   // A family's record: its code and how many members follow.
@@ -243,11 +257,13 @@ void ExpectJsonAgreesWithReport(const std::string& report, const std::string& do
   if (report.empty()) return;  // a removal without /report prints no record to compare
   const Agreement agreement(document);
   std::istringstream lines(report);
-  std::size_t members = 0, families = 0, withoutFamily = 0, familyMembers = 0, orphaned = 0;
+  std::size_t members = 0, families = 0, withoutFamily = 0, familyMembers = 0, orphaned = 0, readShort = 0;
   std::string family;  // while a family's members follow its record: "families.N."
   for (std::string line; std::getline(lines, line);) {
     if (line.rfind("summary: ", 0) == 0) {
       agreement.Summary(line);
+    } else if (line.find(" read-short indexes=") != std::string::npos) {
+      agreement.ReadShort(line, "readShort." + std::to_string(readShort++) + ".");
     } else if (line.find(" family members=") != std::string::npos) {
       family = "families." + std::to_string(families++) + ".";
       familyMembers = 0;
@@ -268,4 +284,5 @@ void ExpectJsonAgreesWithReport(const std::string& report, const std::string& do
   EXPECT_EQ(agreement.At("members." + std::to_string(members) + ".productCode"), kAbsent) << "more members";
   EXPECT_EQ(agreement.At("orphanedEntries." + std::to_string(orphaned) + ".productCode"), kAbsent)
       << "more orphaned entries";
+  EXPECT_EQ(agreement.At("readShort." + std::to_string(readShort) + ".indexes"), kAbsent) << "more read short";
 }
