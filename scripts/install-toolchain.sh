@@ -3,7 +3,8 @@
 # 64-bit one for testing where 32-bit programs cannot run), CMake, Wine, wixl/msitools for test
 # packages, GoogleTest's sources, script(1) for the test that needs a terminal, and what a release
 # takes (zip, osslsigncode and openssl for signing and its test; python3-yaml to read the winget
-# manifests in the release test).
+# manifests in the release test). Further packages may be named as arguments: the test command adds
+# ansible, for the syntax check of the Ansible tasks the docs show, which the demo does not need.
 # Wine's 32-bit half (wine32:i386, with the i386 architecture) only where the kernel runs 32-bit
 # programs: elsewhere it could not start, and the tests run the 64-bit build of the same sources.
 # A package index that fails to download (a mirror mid-sync) does not stop the install: apt-get
@@ -16,7 +17,7 @@ set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/kernel.sh"
 
 packages=(cmake g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64 wixl msitools googletest python3 python3-jsonschema python3-yaml
-  bsdutils git zip unzip osslsigncode openssl)
+  bsdutils git zip unzip osslsigncode openssl "$@")
 if kernel_runs_32bit; then
   packages+=(wine32:i386)
 else

@@ -14,7 +14,7 @@ stop_test_prefixes() {
 }
 trap stop_test_prefixes EXIT
 
-bash scripts/install-toolchain.sh
+bash scripts/install-toolchain.sh ansible
 # Both builds ship. The x64 one comes first: the release test, in the x86 tree's run, checks that the
 # x64 zip holds the very msitool.exe that the suite ran here.
 cmake --workflow --preset windows-x64

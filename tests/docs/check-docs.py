@@ -11,12 +11,17 @@ check-docs.py json-reference ROOT
     string of an enum or const as a word in code (`showaddremoves`, `kept-hidden`), and each number
     of an enum or const. And every JSON document shown in README.md and docs/*.md (a ```json block,
     or the output of a /json run in a block) parses and is valid by the schema.
+check-docs.py recipes ROOT
+    Every ```yaml block of README.md and docs/*.md (Ansible tasks) passes `ansible-playbook
+    --syntax-check` as the tasks of a play: module names, their arguments and the YAML itself.
 Each prints one line per fault and ends with 1 when there is one.
 """
 import json
 import pathlib
 import re
+import subprocess
 import sys
+import tempfile
 
 FENCE = re.compile(r"^ {0,3}(```|~~~)")
 LINK = re.compile(r"(?<!!)\[(?:[^\]\\]|\\.)*\]\(([^)\s]+)(?:\s+\"[^\"]*\")?\)")
@@ -196,12 +201,36 @@ def check_json_reference(root):
     return faults + check_json_examples(root, schema)
 
 
+def check_recipes(root):
+    """The Ansible tasks the pages show, each block as the tasks of one play, syntax-checked."""
+    faults, blocks = [], 0
+    for page in [root / "README.md"] + sorted((root / "docs").glob("*.md")):
+        for number, info, lines in code_blocks(page.read_text(encoding="utf-8")):
+            if info != "yaml":
+                continue
+            blocks += 1
+            play = "- hosts: all\n  gather_facts: false\n  tasks:\n" + "".join(
+                f"    {line}\n" if line else "\n" for line in lines)
+            with tempfile.NamedTemporaryFile("w", suffix=".yml", encoding="utf-8") as file:
+                file.write(play)
+                file.flush()
+                checked = subprocess.run(["ansible-playbook", "--syntax-check", "-i", "localhost,", file.name],
+                                         stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+            if checked.returncode != 0:
+                faults.append(f"{page.relative_to(root)}:{number}: ansible-playbook --syntax-check: "
+                              + checked.stdout.strip().splitlines()[0])
+    if blocks == 0:
+        faults.append("no ```yaml block of Ansible tasks found: the recipes are no longer checked")
+    return faults
+
+
 def main(argv):
-    if len(argv) != 3 or argv[1] not in ("links", "json-reference"):
-        print("usage: check-docs.py links|json-reference ROOT", file=sys.stderr)
+    checks = {"links": check_links, "json-reference": check_json_reference, "recipes": check_recipes}
+    if len(argv) != 3 or argv[1] not in checks:
+        print("usage: check-docs.py links|json-reference|recipes ROOT", file=sys.stderr)
         return 2
     root = pathlib.Path(argv[2])
-    faults = check_links(root) if argv[1] == "links" else check_json_reference(root)
+    faults = checks[argv[1]](root)
     for fault in faults:
         print(fault)
     return 1 if faults else 0
