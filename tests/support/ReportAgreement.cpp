@@ -54,6 +54,8 @@ class Agreement {
     if (said.count("removed") != 0 && said.count("blocked") == 0) said["blocked"] = "0";
     // And /families' line names the families that show no entry only when there are some.
     if (said.count("families") != 0 && said.count("noVisibleEntry") == 0) said["noVisibleEntry"] = "0";
+    // Every line names another user's members only when there are some.
+    if (said.count("otherUser") == 0) said["otherUser"] = "0";
     for (const auto& [name, count] : said) EXPECT_EQ(At("summary." + name), count) << line << ": " << name;
   }
 
@@ -80,6 +82,22 @@ class Agreement {
     }
     std::vector<std::string> tokens = Tokens(text);
     if (tokens.size() > 2 && tokens[2] == "without-family") tokens.erase(tokens.begin() + 2);
+    // Whose install another user's member is: sid=, and user= when the SID names an account.
+    std::string sid = "null", user = "null";
+    for (auto token = tokens.begin(); token != tokens.end();) {
+      if (token->rfind("sid=", 0) == 0 || token->rfind("user=", 0) == 0) {
+        (token->front() == 's' ? sid : user) = token->substr(token->find('=') + 1);
+        token = tokens.erase(token);
+      } else {
+        ++token;
+      }
+    }
+    EXPECT_EQ(At(member + "userSid"), sid) << line;
+    if (user.find('\\') == std::string::npos) {  // a record writes the name's backslash escaped
+      EXPECT_EQ(At(member + "userName"), user) << line;
+    } else {
+      EXPECT_NE(At(member + "userName"), "null") << line;
+    }
     EXPECT_EQ(At(member + "productCode"), tokens[0]) << line;
     if (tokens[1].find('\\') == std::string::npos) {
       EXPECT_EQ(At(member + "version"), tokens[1] == "-" ? "null" : tokens[1]) << line;
@@ -99,7 +117,9 @@ class Agreement {
                                                       {"keepnewest", "plan.keepNewest"}};
     for (std::size_t i = 3; i < tokens.size(); ++i) {
       const std::size_t equals = tokens[i].find('=');
-      EXPECT_EQ(At(member + paths.at(tokens[i].substr(0, equals))), tokens[i].substr(equals + 1)) << line;
+      const std::string field = tokens[i].substr(0, equals), word = tokens[i].substr(equals + 1);
+      // Another user's member has no place in the removal order.
+      EXPECT_EQ(At(member + paths.at(field)), field == "uninstall" && word == "leave" ? "null" : word) << line;
     }
   }
 
