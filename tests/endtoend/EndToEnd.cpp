@@ -1,7 +1,13 @@
 #include "endtoend/EndToEnd.h"
 
-#include <cstdio>
+#include <msi.h>
 
+#include <cstdio>
+#include <vector>
+
+#include "common/UserAccount.h"
+#include "common/Utf8.h"
+#include "registry/PackedGuid.h"
 #include "support/TemporaryFiles.h"
 
 namespace {
@@ -53,6 +59,45 @@ std::string Describe(const TestPackage& package) {
 
 bool UninstallKeyExists(const TestPackage& package, View view) {
   return KeyExists(HKEY_LOCAL_MACHINE, UninstallPath(package.productCode), view);
+}
+
+// The installer's record of a product for one user, in HKLM's 64-bit view.
+std::wstring RecordPath(const std::wstring& sid, const TestPackage& package) {
+  return L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\" + sid + L"\\Products\\" +
+         *PackGuid(package.productCode);
+}
+
+// The user's own registration of a per-user product, under HKCU.
+std::vector<std::wstring> UserRegistration(const TestPackage& package) {
+  const std::wstring installer = L"Software\\Microsoft\\Installer\\";
+  return {installer + L"Products\\" + *PackGuid(package.productCode),
+          installer + L"Features\\" + *PackGuid(package.productCode),
+          installer + L"UpgradeCodes\\" + *PackGuid(package.upgradeCode)};
+}
+
+const std::wstring kAside = L"Software\\msitool-tests\\aside";
+
+// Copies the key with everything under it to a new place and deletes it; false when a step fails.
+bool MoveKeyTree(HKEY root, const std::wstring& from, const std::wstring& to, View view) {
+  HKEY source = nullptr;
+  HKEY target = nullptr;
+  bool moved = RegOpenKeyExW(root, from.c_str(), 0, KEY_READ | static_cast<REGSAM>(view), &source) == ERROR_SUCCESS &&
+               RegCreateKeyExW(root, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | static_cast<REGSAM>(view), nullptr,
+                               &target, nullptr) == ERROR_SUCCESS &&
+               RegCopyTreeW(source, /*lpSubKey=*/nullptr, target) == ERROR_SUCCESS;
+  if (source != nullptr) RegCloseKey(source);
+  if (target != nullptr) RegCloseKey(target);
+  if (moved) {
+    DeleteKeyTree(root, from, view);
+    moved = !KeyExists(root, from, view);
+  }
+  return moved;
+}
+
+std::wstring TextOf(const RegistryValue& value) {
+  std::wstring text(reinterpret_cast<const wchar_t*>(value.data.data()), value.data.size() / sizeof(wchar_t));
+  while (!text.empty() && text.back() == L'\0') text.pop_back();
+  return text;
 }
 
 }  // namespace
@@ -137,4 +182,48 @@ void InstalledProductsTest::ExpectRemoved(const TestPackage& package) const {
   EXPECT_FALSE(UninstallKeyExists(package, View::k32));
   EXPECT_FALSE(UninstallKeyExists(package, View::k64));
   EXPECT_FALSE(FileExists(InstalledFilePath(package)));
+}
+
+void AnotherUsersInstall::Make() {
+  ASSERT_EQ(kInstallerSuccess, InstallPackage(package_, L"ALLUSERS=\"\""));
+  const std::wstring ownSid = RunningUserSid();
+  ASSERT_FALSE(ownSid.empty());
+  ASSERT_TRUE(MoveKeyTree(HKEY_LOCAL_MACHINE, RecordPath(ownSid, package_), RecordPath(sid_, package_), View::k64));
+  ownSid_ = ownSid;
+  for (const std::wstring& key : UserRegistration(package_)) {
+    ASSERT_TRUE(MoveKeyTree(HKEY_CURRENT_USER, key, kAside + L"\\" + key, View::kDefault)) << ToUtf8(key);
+  }
+  ASSERT_EQ(INSTALLSTATE_UNKNOWN, MsiQueryProductStateW(package_.productCode)) << "still this user's";
+  ASSERT_TRUE(ReadValues(HKEY_LOCAL_MACHINE, UninstallPath(package_.productCode), PackageView(package_), entry_));
+  RegistryValues record;
+  ASSERT_TRUE(ReadValues(HKEY_LOCAL_MACHINE, RecordPath(sid_, package_) + L"\\InstallProperties", View::k64, record));
+  ASSERT_EQ(1u, record.count(L"LocalPackage"));
+  cachedPackage_ = TextOf(record[L"LocalPackage"]);
+  cachedBytes_ = ReadFileBytes(cachedPackage_);
+  ASSERT_NE("<missing>", cachedBytes_) << ToUtf8(cachedPackage_);
+}
+
+AnotherUsersInstall::~AnotherUsersInstall() {
+  for (const std::wstring& key : UserRegistration(package_)) {
+    if (KeyExists(HKEY_CURRENT_USER, kAside + L"\\" + key)) {
+      EXPECT_TRUE(MoveKeyTree(HKEY_CURRENT_USER, kAside + L"\\" + key, key, View::kDefault));
+    }
+  }
+  DeleteKeyTree(HKEY_CURRENT_USER, kAside);
+  if (!ownSid_.empty() && KeyExists(HKEY_LOCAL_MACHINE, RecordPath(sid_, package_), View::k64)) {
+    EXPECT_TRUE(MoveKeyTree(HKEY_LOCAL_MACHINE, RecordPath(sid_, package_), RecordPath(ownSid_, package_), View::k64));
+  }
+  if (UninstallKeyExists(package_, PackageView(package_))) {
+    EXPECT_EQ(kInstallerSuccess, RemoveProduct(package_.productCode)) << Describe(package_);
+  }
+}
+
+void AnotherUsersInstall::ExpectUntouched() const {
+  SCOPED_TRACE(Describe(package_) + ", another user's");
+  RegistryValues entry;
+  EXPECT_TRUE(ReadValues(HKEY_LOCAL_MACHINE, UninstallPath(package_.productCode), PackageView(package_), entry));
+  EXPECT_EQ(entry_, entry);
+  EXPECT_TRUE(FileExists(InstalledFilePath(package_)));
+  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, RecordPath(sid_, package_) + L"\\InstallProperties", View::k64));
+  EXPECT_EQ(cachedBytes_, ReadFileBytes(cachedPackage_)) << "its cached package changed";
 }

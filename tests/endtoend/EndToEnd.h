@@ -79,3 +79,35 @@ class InstalledProductsTest : public testing::Test {
   std::vector<TestPackage> packages_;
   std::map<std::wstring, RegistryValues> installedEntries_;
 };
+
+// Another user's per-user install, as an elevated run or SYSTEM sees one on Windows, where that
+// user's hive is not loaded: the package installed for this user (ALLUSERS=""), then the installer's
+// record HKLM\...\Installer\UserData\<this user's SID>\Products\<packed> moved whole to sid, and
+// this user's own Installer Products, Features and UpgradeCodes keys in HKCU taken away (kept aside).
+// The installer then answers 1605 for it; the machine's UpgradeCodes value and the uninstall entry
+// stay. The destructor gives the install back to this user and removes it with msiexec.
+class AnotherUsersInstall {
+ public:
+  explicit AnotherUsersInstall(const TestPackage& package, std::wstring sid = L"S-1-5-21-1111-2222-3333-1001")
+      : package_(package), sid_(std::move(sid)) {}
+  ~AnotherUsersInstall();
+  AnotherUsersInstall(const AnotherUsersInstall&) = delete;
+  AnotherUsersInstall& operator=(const AnotherUsersInstall&) = delete;
+
+  // Installs and moves it, with fatal failures when either fails (ASSERT_NO_FATAL_FAILURE).
+  void Make();
+
+  // Expects its uninstall entry, its file, its record under the SID and its cached package as
+  // they were right after Make.
+  void ExpectUntouched() const;
+
+  const std::wstring& sid() const { return sid_; }
+
+ private:
+  const TestPackage& package_;
+  std::wstring sid_;
+  std::wstring ownSid_;  // empty until the move is done
+  RegistryValues entry_;
+  std::wstring cachedPackage_;
+  std::string cachedBytes_;
+};

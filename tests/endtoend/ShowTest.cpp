@@ -28,18 +28,6 @@ const Registration kRegistrations[] = {
     {HKEY_CURRENT_USER, L"Software\\Microsoft\\Installer\\UpgradeCodes\\", View::kDefault},
 };
 
-bool WriteValue(HKEY root, const std::wstring& path, View view, const std::wstring& name, const RegistryValue& value) {
-  HKEY key = nullptr;
-  if (RegCreateKeyExW(root, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE | static_cast<REGSAM>(view), nullptr, &key,
-                      nullptr) != ERROR_SUCCESS) {
-    return false;
-  }
-  const bool written = RegSetValueExW(key, name.c_str(), 0, value.type, value.data.data(),
-                                      static_cast<DWORD>(value.data.size())) == ERROR_SUCCESS;
-  RegCloseKey(key);
-  return written;
-}
-
 std::string Line(const TestPackage& package, const char* rest) {
   return ToUtf8(package.productCode) + " " + ToUtf8(package.version) + " " + rest + "\n";
 }

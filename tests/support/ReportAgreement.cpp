@@ -129,12 +129,23 @@ class Agreement {
     }
     std::vector<std::string> tokens = Tokens(text);
     if (tokens.size() > 2 && tokens[2] == "without-family") tokens.erase(tokens.begin() + 2);
+    // Whose install another user's member is: sid=, and user= when the SID names an account.
+    std::string sid = "null", user = "null";
+    for (auto token = tokens.begin(); token != tokens.end();) {
+      if (token->rfind("sid=", 0) == 0 || token->rfind("user=", 0) == 0) {
+        (token->front() == 's' ? sid : user) = token->substr(token->find('=') + 1);
+        token = tokens.erase(token);
+      } else {
+        ++token;
+      }
+    }
+    EXPECT_EQ(At(member + "userSid"), sid) << line;
+    EXPECT_EQ(At(member + "userName"), user == "null" ? user : Unescaped(user)) << line;
     EXPECT_EQ(At(member + "productCode"), tokens[0]) << line;
     if (tokens[1].find('\\') == std::string::npos) {
       EXPECT_EQ(At(member + "version"), tokens[1] == "-" ? "null" : tokens[1]) << line;
     }
-    const std::size_t firstView = tokens.size() > 3 && tokens[2] == "other-user" ? line.find(" 32-bit=") : 0;
-    if ((tokens.size() > 3 && tokens[3].rfind("32-bit=", 0) == 0) || (firstView != 0 && firstView != std::string::npos)) {
+    if (tokens.size() > 3 && tokens[3].rfind("32-bit=", 0) == 0) {
       Listing(line, member, tokens);
     } else {
       Outcome(line, member, tokens, tail);
@@ -147,24 +158,12 @@ class Agreement {
     const std::map<std::string, std::string> paths = {{"32-bit", "entries.view32"}, {"64-bit", "entries.view64"},
                                                       {"hide", "plan.hide"}, {"uninstall", "plan.uninstallOrder"},
                                                       {"keepnewest", "plan.keepNewest"}};
-    std::size_t i = User(line, member, tokens);
-    for (; i < tokens.size(); ++i) {
+    for (std::size_t i = 3; i < tokens.size(); ++i) {
       const std::size_t equals = tokens[i].find('=');
       std::string value = tokens[i].substr(equals + 1);
       if (tokens[i] == "uninstall=leave") value = "null";
       EXPECT_EQ(At(member + paths.at(tokens[i].substr(0, equals))), value) << line;
     }
-  }
-
-  // sid= and user= after "other-user": whose install; returns the index of the token after them.
-  std::size_t User(const std::string& line, const std::string& member, const std::vector<std::string>& tokens) const {
-    std::string sid = "null", user = "null";
-    std::size_t i = 3;
-    if (i < tokens.size() && tokens[i].rfind("sid=", 0) == 0) sid = tokens[i++].substr(4);
-    if (i < tokens.size() && tokens[i].rfind("user=", 0) == 0) user = Unescaped(tokens[i++].substr(5));
-    EXPECT_EQ(At(member + "userSid"), sid) << line;
-    EXPECT_EQ(At(member + "userName"), user) << line;
-    return i;
   }
 
   void Outcome(const std::string& line, const std::string& member, const std::vector<std::string>& tokens,
@@ -175,7 +174,6 @@ class Agreement {
     }
     EXPECT_EQ(At(member + "result"), result) << line;
     if (result == "other-user") {
-      User(line, member, tokens);
       EXPECT_EQ(At(member + "views"), "null") << line;
       return;
     }

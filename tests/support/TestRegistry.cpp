@@ -119,6 +119,12 @@ bool WriteString(HKEY root, const std::wstring& path, const wchar_t* name, const
                                static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
+bool WriteValue(HKEY root, const std::wstring& path, View view, const std::wstring& name, const RegistryValue& value) {
+  const UniqueKey key = CreateKey(root, path, view);
+  return key && RegSetValueExW(key.get(), name.c_str(), /*Reserved=*/0, value.type, value.data.data(),
+                               static_cast<DWORD>(value.data.size())) == ERROR_SUCCESS;
+}
+
 bool SetKeyAccess(HKEY root, const std::wstring& path, View view, const wchar_t* sddl) {
   const UniqueKey key = OpenKey(root, path, WRITE_DAC, view);
   UniqueSecurityDescriptor descriptor;

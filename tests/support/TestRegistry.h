@@ -40,6 +40,9 @@ bool KeyExists(HKEY root, const std::wstring& path, View view = View::kDefault);
 bool WriteString(HKEY root, const std::wstring& path, const wchar_t* name, const std::wstring& text,
                  View view = View::kDefault);
 
+// Creates the key if needed and writes the value as it is given; false when the registry refuses.
+bool WriteValue(HKEY root, const std::wstring& path, View view, const std::wstring& name, const RegistryValue& value);
+
 // Replaces the key's access list with the one the SDDL text gives; false when that fails.
 bool SetKeyAccess(HKEY root, const std::wstring& path, View view, const wchar_t* sddl);
 
