@@ -50,7 +50,8 @@ void KeepGaps(std::wstring_view upgradeCode, const EnumerationGaps& gaps, Instal
 unsigned FamilyListing::VisibleEntries() const noexcept {
   unsigned visible = 0;
   for (const ProductListing& member : members) {
-    visible += member.VisibleEntries();
+    // Another user's entry is not this account's to hide: counted, hiding could never clear it.
+    visible += member.context == MemberIdentity::Context::kOtherUser ? 0 : member.VisibleEntries();
   }
   return visible;
 }

@@ -15,7 +15,8 @@ struct FamilyListing {
   std::wstring upgradeCode;
   std::vector<ProductListing> members;  // newest first; the first enumerated of equal versions first
 
-  // How many uninstall entries of the family Programs and Features shows.
+  // How many uninstall entries of the family's members this run acts on Programs and Features
+  // shows: another user's are left out, as hiding leaves them.
   unsigned VisibleEntries() const noexcept;
   // None shows, and hiding's repair would show one: see ProductFamily::ShowsNoEntryButCould.
   bool noVisibleEntry = false;

@@ -59,7 +59,8 @@ TEST_F(OtherUserTest, FamiliesListsTheMemberWithItsSidAndCountsIt) {
   EXPECT_EQ(kSuccess, output.exitCode);
   EXPECT_EQ("", output.standardError);
   const std::string report =
-      ToUtf8(kSampleUpgradeCode) + " family members=3 visible-entries=3\n" +
+      // Another user's entry is not this account's to hide, so it does not count.
+      ToUtf8(kSampleUpgradeCode) + " family members=3 visible-entries=2\n" +
       Record(kSample3, kOtherUser + " 32-bit=visible 64-bit=none name=Quorvin Sample") +
       Record(kSample2, "per-machine 32-bit=none 64-bit=visible name=Quorvin Sample") +
       Record(kSample1, "per-machine 32-bit=visible 64-bit=none name=Quorvin Sample") +
@@ -126,6 +127,9 @@ TEST_F(OtherUserTest, HidingKeepsTheNewestOfThisMachineVisibleAndLeavesTheOtherU
   ExpectHidden(kSample1);
   ExpectUntouched(kSample2);
   otherUser_.ExpectUntouched();
+  // Hidden down to this machine's newest, the family no longer shows several entries to hide.
+  EXPECT_NE(std::string::npos, RunTool(L"/families").standardOutput.find(
+                                   "family members=3 visible-entries=1\n"));
 }
 
 TEST_F(OtherUserTest, ClassicUninstallLeavesTheOtherUsersProductAndCopiesNoPackage) {
