@@ -88,10 +88,10 @@ int RunningUserContext(installer::Installer& installer, std::wstring_view produc
 Installation FindInstallation(installer::Installer& installer, std::wstring_view productCode,
                               std::wstring_view runningUserSid) {
   Installation found;
-  found.installerContext = RunningUserContext(installer, productCode);
-  if (found.installerContext != 0) {
-    found.context = found.installerContext == installer::kContextMachine ? Installation::Context::kMachine
-                                                                         : Installation::Context::kThisUser;
+  const int runningUsers = RunningUserContext(installer, productCode);
+  if (runningUsers != 0) {
+    found.context = runningUsers == installer::kContextMachine ? Installation::Context::kMachine
+                                                               : Installation::Context::kThisUser;
     return found;
   }
   const std::wstring code(productCode);

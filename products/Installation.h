@@ -14,7 +14,6 @@ struct Installation {
     kOtherUser,  // per user, for another user: only a run in that user's context can change it
   };
   Context context = Context::kNone;
-  int installerContext = 0;    // kMachine, kThisUser: the installer's context it answered in
   std::wstring userSid;        // kOtherUser: the installing user's SID
   std::wstring productName;    // kOtherUser: from that user's install; empty when unreadable
   std::wstring versionString;  // kOtherUser: likewise
