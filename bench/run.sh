@@ -13,10 +13,14 @@
 #                               MsiConfigureProductExW with the tool's command line in one process;
 #   /list, /list /json  against the start-up of `/?` in the same run;
 #   /families           with 1, 50 and 300 installed products, against the start-up of `/?` in the same
-#                       prefix and against its floor: bench/floor-families.c reads the UpgradeCodes
-#                       keys, asks MsiEnumRelatedProductsW for each code's members, MsiGetProductInfoW
-#                       for each one's name and version, and MsiEnumProductsW for the products no family
-#                       holds, in one process.
+#                       prefix and against its floor: bench/floor-families.c takes the running user's
+#                       SID, reads the UpgradeCodes keys, asks MsiEnumRelatedProductsW for each code's
+#                       members and reads the machine's key of the family for the members registered
+#                       there, locates each member (MsiGetProductInfoExW "State" per context; where
+#                       none answers, MsiEnumProductsExW for every user and the UserData records), asks
+#                       MsiGetProductInfoW for its name and version, MsiEnumProductsW for the products
+#                       no family holds, and scans the uninstall keys of both views for orphaned
+#                       installer entries, in one process.
 # Families of 1, 10 and 50 real packages (built with wixl, half x86 and half x64) are installed once per
 # size (and, for /showaddremoves, copied once more with every entry hidden); every measured run starts
 # from a fresh copy of that prefix, with its wineserver and Wine's system processes already running, and
@@ -108,15 +112,20 @@ cmake --build --preset $preset --target msitool >"$out/build.log" 2>&1 ||
 # A private copy: the build tree may be rebuilt by others while this runs.
 cp build/$preset/bin/msitool.exe "$out/msitool.exe"
 exe=$out/msitool.exe
-# Both executables have a size goal; the other architecture's is built for its size alone.
+# Both executables have a size goal; the other architecture's is built for its size alone, when the
+# start-up part runs (a run of one other part, such as families, measures this build only).
 other_preset=windows-x64
 [[ $preset == windows-x64 ]] && other_preset=windows-x86
-log "== build (preset $other_preset, target msitool, for its size)"
-cmake --preset $other_preset >>"$out/configure.log" 2>&1 || { cat "$out/configure.log" >&2; die "cmake configure failed"; }
-cmake --build --preset $other_preset --target msitool >>"$out/build.log" 2>&1 ||
-  { tail -n 60 "$out/build.log" >&2; die "build of msitool ($other_preset) failed (log: $out/build.log)"; }
+size_presets=("$preset")
+if runs_part startup; then
+  log "== build (preset $other_preset, target msitool, for its size)"
+  cmake --preset $other_preset >>"$out/configure.log" 2>&1 || { cat "$out/configure.log" >&2; die "cmake configure failed"; }
+  cmake --build --preset $other_preset --target msitool >>"$out/build.log" 2>&1 ||
+    { tail -n 60 "$out/build.log" >&2; die "build of msitool ($other_preset) failed (log: $out/build.log)"; }
+  size_presets=(windows-x86 windows-x64)
+fi
 exe_sizes=$out/sizes.tsv
-for size_preset in windows-x86 windows-x64; do
+for size_preset in "${size_presets[@]}"; do
   printf '%s\t%s\n' "$size_preset" "$(stat -c %s build/$size_preset/bin/msitool.exe)"
 done >"$exe_sizes"
 
@@ -530,10 +539,14 @@ if ((${#families_sizes[@]} > 0)); then
   echo "go first, each from a fresh copy of the prefix with the products installed (per machine, half x86 and"
   echo "half x64; in rounds of 17: families of 1, 2, 3, 4 and 5 members and 2 products without an UpgradeCode)."
   echo "The output of \`/families\` and of the floor is checked: each product once, in its own family or in none."
-  echo "The floor (bench/floor-families.c) reads the UpgradeCodes keys of both roots, unpacks each code, and"
-  echo "asks MsiEnumRelatedProductsW for its members, MsiGetProductInfoW for each member's name and version,"
-  echo "and MsiEnumProductsW for the products no family holds (their name and version too), printing a line"
-  echo "a product; unlike the tool it reads no install context or uninstall entry and sorts nothing."
+  echo "The floor (bench/floor-families.c) takes the running user's SID, reads the UpgradeCodes keys of both"
+  echo "roots, unpacks each code, asks MsiEnumRelatedProductsW for its members and reads the machine's key of"
+  echo "the family for members registered there only; it locates each member (MsiGetProductInfoExW \"State\""
+  echo "per context, then, for one found in none, MsiEnumProductsExW for every user and the UserData records),"
+  echo "asks MsiGetProductInfoW for its name and version, MsiEnumProductsW for the products no family holds"
+  echo "(located and named too), and scans the uninstall keys of both views for entries with WindowsInstaller"
+  echo "= 1 whose product nobody installed, printing a line a product and a line an orphaned entry; unlike the"
+  echo "tool it reads no member's uninstall entry state and sorts nothing."
   echo "ms per product: the median run divided by the products. Above \`/?\`, paired: the median over repetitions"
   echo "of a run less the \`/?\` of the same repetition (a copy of the same prefix), divided by the products; the"
   echo "flat goal compares it at 300 and at 50. Per added product: the difference of the medians of two sizes"
