@@ -65,17 +65,17 @@ bool Product::IsNewerThan(const Product& other) const {
 }
 
 std::wstring Product::ReadProperty(const wchar_t* property) const {
-  unsigned long length = 0;
-  wchar_t probe[1] = {};
-  // The first call learns the length. An empty value already fits, and any other answer than
-  // "more data" leaves nothing to read.
-  if (installer_.GetProductInfo(productCode_.c_str(), property, probe, &length) != kMoreData) {
-    return {};
+  // A name or version fits the first buffer, so one call reads it; a longer value is read again at
+  // the length that call gave.
+  std::wstring value(kVersionBufferSize, L'\0');
+  unsigned long size = kVersionBufferSize;
+  unsigned result = installer_.GetProductInfo(productCode_.c_str(), property, value.data(), &size);
+  if (result == kMoreData) {
+    value.assign(size + 1, L'\0');
+    size = size + 1;
+    result = installer_.GetProductInfo(productCode_.c_str(), property, value.data(), &size);
   }
-  std::wstring value(length + 1, L'\0');
-  unsigned long size = length + 1;
-  if (installer_.GetProductInfo(productCode_.c_str(), property, value.data(), &size) !=
-      installer::kSuccess) {
+  if (result != installer::kSuccess) {
     return {};
   }
   value.resize(size);
