@@ -78,10 +78,15 @@ unsigned FakeInstaller::GetPackageProperty(const wchar_t* packagePath, const wch
 
 unsigned FakeInstaller::EnumProducts(unsigned long index, wchar_t* productCode) {
   calls.push_back(L"EnumProducts " + std::to_wstring(index));
-  if (index >= products.size()) {
+  // Like msi.dll, the list of every product holds the machine's and the running user's only.
+  std::vector<const FakeProduct*> listed;
+  for (const FakeProduct& product : products) {
+    if (product.otherUserSid.empty()) listed.push_back(&product);
+  }
+  if (index >= listed.size()) {
     return neverEnds ? ERROR_BAD_CONFIGURATION : kNoMoreItems;
   }
-  const std::wstring& code = products[index].productCode;
+  const std::wstring& code = listed[index]->productCode;
   std::copy(code.begin(), code.end(), productCode);
   productCode[code.size()] = L'\0';
   return installer::kSuccess;
