@@ -150,31 +150,34 @@ TEST_F(FamilyReport, AnotherUsersMemberIsLeftByEveryActionAndNeverKept) {
 // it to nobody else), a code nobody installed does not; and of the entries that claim the installer,
 // only the one whose product nobody has installed is orphaned.
 TEST_F(FamilyReport, TheMachinesRegistrationAddsOtherUsersMembersAndOnlyNobodysEntryIsOrphaned) {
-  const std::wstring own = NewProductCode(), others = NewProductCode(), nobodys = NewProductCode();
+  const std::wstring own = NewProductCode(), others = NewProductCode(), nobodys = NewProductCode(),
+                     othersAlone = NewProductCode();
   FakeProduct other = Member(others, L"3.0");
   other.related = false;
   other.context = installer::kContextUserUnmanaged;
   other.otherUserSid = L"S-1-5-32-544";  // a SID Wine resolves: BUILTIN\Administrators
-  installer_.products = {Member(own, L"1.0"), other};
+  FakeProduct alone = other;  // another user's too, of no family
+  alone.productCode = othersAlone;
+  installer_.products = {Member(own, L"1.0"), other, alone};
   const std::wstring registration = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UpgradeCodes\\" +
                                     *PackGuid(installer_.knownUpgradeCode);
   for (const std::wstring& code : {own, others, nobodys}) {
     ASSERT_TRUE(WriteString(HKEY_LOCAL_MACHINE, registration, PackGuid(code)->c_str(), L"", View::k64));
   }
-  for (const std::wstring& code : {others, nobodys}) {
+  for (const std::wstring& code : {others, nobodys, othersAlone}) {
     ASSERT_TRUE(entries_.Add(code, View::k64, L"Entry"));
     ASSERT_TRUE(WriteValue(HKEY_LOCAL_MACHINE, UninstallPath(code), View::k64, L"WindowsInstaller", DwordValue(1)));
   }
   const std::vector<MemberListing> listing = ProductFamily(installer_, installer_.knownUpgradeCode).List();
+  const InstalledFamilies installed = ListInstalledFamilies(installer_, {installer_.knownUpgradeCode});
+  DeleteKeyTree(HKEY_LOCAL_MACHINE, registration, View::k64);  // before any assertion can end the test
   ASSERT_EQ(listing.size(), 2u);
   EXPECT_EQ(listing[0].productCode, own);
   EXPECT_EQ(listing[1].productCode, others);
   EXPECT_EQ(listing[1].context, MemberIdentity::Context::kOtherUser);
   EXPECT_EQ(listing[1].userName, L"BUILTIN\\Administrators");
-  const InstalledFamilies installed = ListInstalledFamilies(installer_, {installer_.knownUpgradeCode});
   ASSERT_EQ(installed.orphanedEntries.size(), 1u);
   EXPECT_EQ(installed.orphanedEntries[0].productCode, nobodys);
-  DeleteKeyTree(HKEY_LOCAL_MACHINE, registration, View::k64);
 }
 
 }  // namespace
