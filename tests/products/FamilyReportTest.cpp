@@ -151,7 +151,7 @@ TEST_F(FamilyReport, AnotherUsersMemberIsLeftByEveryActionAndNeverKept) {
 // only the one whose product nobody has installed is orphaned.
 TEST_F(FamilyReport, TheMachinesRegistrationAddsOtherUsersMembersAndOnlyNobodysEntryIsOrphaned) {
   const std::wstring own = NewProductCode(), others = NewProductCode(), nobodys = NewProductCode(),
-                     othersAlone = NewProductCode();
+                     othersAlone = NewProductCode(), unclaimed = NewProductCode();
   FakeProduct other = Member(others, L"3.0");
   other.related = false;
   other.context = installer::kContextUserUnmanaged;
@@ -164,9 +164,11 @@ TEST_F(FamilyReport, TheMachinesRegistrationAddsOtherUsersMembersAndOnlyNobodysE
   for (const std::wstring& code : {own, others, nobodys}) {
     ASSERT_TRUE(WriteString(HKEY_LOCAL_MACHINE, registration, PackGuid(code)->c_str(), L"", View::k64));
   }
-  for (const std::wstring& code : {others, nobodys, othersAlone}) {
-    ASSERT_TRUE(entries_.Add(code, View::k64, L"Entry"));
-    ASSERT_TRUE(WriteValue(HKEY_LOCAL_MACHINE, UninstallPath(code), View::k64, L"WindowsInstaller", DwordValue(1)));
+  // Nobody's entry in the 32-bit view; one of nobody's that does not claim the installer (0).
+  for (const auto& [code, view, claims] : {std::tuple{others, View::k64, 1u}, std::tuple{nobodys, View::k32, 1u},
+                                           std::tuple{othersAlone, View::k64, 1u}, std::tuple{unclaimed, View::k64, 0u}}) {
+    ASSERT_TRUE(entries_.Add(code, view, L"Entry"));
+    ASSERT_TRUE(WriteValue(HKEY_LOCAL_MACHINE, UninstallPath(code), view, L"WindowsInstaller", DwordValue(claims)));
   }
   const std::vector<MemberListing> listing = ProductFamily(installer_, installer_.knownUpgradeCode).List();
   const InstalledFamilies installed = ListInstalledFamilies(installer_, {installer_.knownUpgradeCode});
@@ -178,6 +180,7 @@ TEST_F(FamilyReport, TheMachinesRegistrationAddsOtherUsersMembersAndOnlyNobodysE
   EXPECT_EQ(listing[1].userName, L"BUILTIN\\Administrators");
   ASSERT_EQ(installed.orphanedEntries.size(), 1u);
   EXPECT_EQ(installed.orphanedEntries[0].productCode, nobodys);
+  EXPECT_FALSE(installed.orphanedEntries[0].view64);
 }
 
 }  // namespace
