@@ -14,6 +14,8 @@ constexpr unsigned kInstallAlreadyRunning = 1618;
 constexpr unsigned kUnknownProduct = 1605;
 // ERROR_UNKNOWN_PROPERTY: the product or package has no such property.
 constexpr unsigned kUnknownProperty = 1608;
+// ERROR_MORE_DATA: the buffer is too small for the answer, whose length comes back.
+constexpr unsigned kMoreData = 234;
 // ERROR_NO_MORE_ITEMS: an enumeration has no entry at this index or after it.
 constexpr unsigned kNoMoreItems = 259;
 // ERROR_INVALID_PARAMETER: the call itself is wrong (an upgrade code that is no GUID), not an entry.

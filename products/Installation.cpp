@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "installer/InstallerCodes.h"
+#include "installer/InstallerText.h"
 #include "registry/UserInstallRecords.h"
 
 namespace {
@@ -13,7 +14,6 @@ constexpr unsigned long kStateBufferSize = 16;
 constexpr unsigned long kSidBufferSize = 200;  // the longest SID text has 184 characters
 constexpr unsigned long kMaxInstallations = 256;  // the list ends well before, unless it never does
 constexpr const wchar_t* kMachineSid = L"S-1-5-18";  // LocalSystem: UserData's per-machine records
-constexpr unsigned kMoreData = 234;  // ERROR_MORE_DATA
 
 bool SameSid(std::wstring_view left, std::wstring_view right) {
   return CompareStringOrdinal(left.data(), static_cast<int>(left.size()), right.data(),
@@ -27,19 +27,9 @@ bool IsAnotherUser(std::wstring_view sid, std::wstring_view runningUserSid) {
 // A property of the product as the installer keeps it for one user; empty when it cannot give it.
 std::wstring ReadForUser(installer::Installer& installer, const std::wstring& productCode, const std::wstring& sid,
                          int context, const wchar_t* property) {
-  unsigned long length = 0;
-  wchar_t probe[1] = {};
-  if (installer.GetProductInfoEx(productCode.c_str(), sid.c_str(), context, property, probe, &length) != kMoreData) {
-    return {};
-  }
-  std::wstring value(length + 1, L'\0');
-  unsigned long size = length + 1;
-  if (installer.GetProductInfoEx(productCode.c_str(), sid.c_str(), context, property, value.data(), &size) !=
-      installer::kSuccess) {
-    return {};
-  }
-  value.resize(size);
-  return value;
+  return installer::ReadText([&](wchar_t* value, unsigned long* length) {
+    return installer.GetProductInfoEx(productCode.c_str(), sid.c_str(), context, property, value, length);
+  });
 }
 
 // Another user's installation, as the installer reports it for every user; kNone when it reports none.

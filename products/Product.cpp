@@ -1,6 +1,7 @@
 #include "products/Product.h"
 
 #include "installer/InstallerCodes.h"
+#include "installer/InstallerText.h"
 #include "products/Installation.h"
 #include "products/VersionScan.h"
 
@@ -8,7 +9,6 @@ namespace {
 
 constexpr unsigned long kVersionBufferSize = 100;
 constexpr int kMissingComponent = -1;
-constexpr unsigned kMoreData = 234;  // ERROR_MORE_DATA
 
 std::wstring_view TrimSpaces(std::wstring_view text) {
   while (!text.empty() && text.front() == L' ') {
@@ -32,7 +32,7 @@ Product::Product(installer::Installer& installer, std::wstring_view productCode)
       installer_.GetProductInfo(productCode_.c_str(), L"VersionString", version, &length);
   version[kVersionBufferSize - 1] = L'\0';
   versionString_ = version;
-  wholeVersionString_ = read == kMoreData ? ReadProperty(L"VersionString") : versionString_;
+  wholeVersionString_ = read == installer::kMoreData ? ReadProperty(L"VersionString") : versionString_;
 }
 
 std::wstring Product::GetProductCode() const { return productCode_; }
@@ -65,21 +65,9 @@ bool Product::IsNewerThan(const Product& other) const {
 }
 
 std::wstring Product::ReadProperty(const wchar_t* property) const {
-  // A name or version fits the first buffer, so one call reads it; a longer value is read again at
-  // the length that call gave.
-  std::wstring value(kVersionBufferSize, L'\0');
-  unsigned long size = kVersionBufferSize;
-  unsigned result = installer_.GetProductInfo(productCode_.c_str(), property, value.data(), &size);
-  if (result == kMoreData) {
-    value.assign(size + 1, L'\0');
-    size = size + 1;
-    result = installer_.GetProductInfo(productCode_.c_str(), property, value.data(), &size);
-  }
-  if (result != installer::kSuccess) {
-    return {};
-  }
-  value.resize(size);
-  return value;
+  return installer::ReadText([this, property](wchar_t* value, unsigned long* length) {
+    return installer_.GetProductInfo(productCode_.c_str(), property, value, length);
+  });
 }
 
 int Product::InstallContext() const { return RunningUserContext(installer_, productCode_); }

@@ -7,7 +7,6 @@ namespace {
 // The installer writes SystemComponent when the property is set at all, whatever its value.
 constexpr const wchar_t* kSelfHidingProperty = L"ARPSYSTEMCOMPONENT";
 constexpr unsigned long kPropertyBufferSize = 16;
-constexpr unsigned kMoreData = 234;  // ERROR_MORE_DATA
 
 }  // namespace
 
@@ -25,7 +24,7 @@ SelfHiding Product::AsksToBeHidden() const {
       package.empty() ? installer::kUnknownProduct
                       : installer_.GetPackageProperty(package.c_str(), kSelfHidingProperty, value, &length);
   // A value too long for the buffer is set all the same.
-  if ((read == installer::kSuccess || read == kMoreData) && length > 0) {
+  if ((read == installer::kSuccess || read == installer::kMoreData) && length > 0) {
     self.answer = SelfHiding::Answer::kAsks;
     return self;
   }
